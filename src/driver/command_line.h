@@ -1,0 +1,17 @@
+// Start-up: the command line read option by option into the run settings,
+// the two help texts, the defaults and the opening of the input.
+#pragma once
+
+// The usage text's format: program name, then the version banner.
+extern const char usage_format[];
+// The map-file syntax text of -!.
+extern const char mapfile_syntax_text[];
+
+// The banner: platform label, " / ", and the build date ("Sep  9 2016").
+const char* version_banner();
+// Reads every option into the settings; returns after the file argument.
+// Ends the program for -t, -! and every malformed command line.
+void read_command_line(int argc, char** argv, const char* program_name);
+// Everything from start-up to the listing: program name, options, defaults,
+// input, object loader, start-up seek, HTML pre-pass. Returns 0 after -t.
+void start_run(int argc, char** argv);

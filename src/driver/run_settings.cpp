@@ -1,0 +1,3 @@
+#include "driver/run_settings.h"
+
+run_settings settings{};

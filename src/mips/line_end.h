@@ -1,0 +1,10 @@
+// The end of an instruction line: map comments, special comments, newline.
+#pragma once
+
+#include <cstdint>
+
+// Writes the comments of the line at address a with word w, then the newline.
+void end_instruction_line(uint32_t a, uint32_t w);
+// Register that w uses as base (d = 0) or writes (d >= 1); 32 for none, -1 to
+// end the look-back. May set the sequence_unsafe flag.
+int sequence_register(uint32_t w, int d);

@@ -1,0 +1,2 @@
+// Object symbols, the global pointer area and the relocations.
+#pragma once

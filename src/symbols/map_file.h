@@ -1,0 +1,5 @@
+// The map-file reader.
+#pragma once
+
+// Reads one map file into the symbol table, then sorts the table.
+void read_map_file(const char* path);

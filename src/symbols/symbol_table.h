@@ -1,0 +1,35 @@
+// The one table of names for addresses, address expressions and the
+// address printer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+constexpr int symbol_capacity = 30000;
+
+struct symbol_entry {
+    uint32_t address;    // the address the entry names
+    const char* name;    // symbol name, prefix included; "" for a comment-only entry
+    const char* comment; // comment shown with the address; "" when none
+    bool from_input;     // the name came from the input file (escaped in HTML)
+};
+
+extern std::array<symbol_entry, symbol_capacity> symbol_table;
+extern int symbol_count;
+// Comment-only entries that map files added.
+extern int comment_only_count;
+
+// Appends an entry (null or empty texts are stored as ""); ends the program
+// when the table is full.
+void add_symbol(uint32_t address, const char* name, const char* comment, bool from_input = false);
+// Index of the first entry named name, or of '@' + name when allowed; -1 if none.
+int find_symbol(const char* name, bool allow_data_prefix);
+// Reads an address expression; 0 on success, -1 on failure.
+int parse_address(const char* text, uint32_t* value);
+// Sorts by address, then by name (stable).
+void sort_symbols();
+// Index of the first entry whose address is at or above address (sorted table).
+int first_symbol_at(uint32_t address);
+// Writes the name, or "0x%x" of the address counted as a call target; linked
+// to its page in HTML output. escape_name: the name came from the input file.
+void print_address(uint32_t address, const char* name, bool escape_name = false);

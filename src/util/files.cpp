@@ -1,0 +1,1 @@
+#include "util/zo.h"

@@ -1,0 +1,71 @@
+// The zo_ utility library: messages and termination, memory and strings,
+// files and lines, the clock and the timestamp text. Every other part of the
+// program allocates, opens, reads, seeks and reports errors through these.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+
+// ---- messages and termination -------------------------------------------
+
+// Records the arguments and starts the millisecond clock; called once, first.
+void zo_init(int argc, char** argv);
+// Writes the formatted message, the bell and a newline to stderr; exits with -1.
+[[noreturn]] void zo_message(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Reports "name: text" (a leading '*' in text asks for the system's error text).
+[[noreturn]] void zo_error(const char* name, const char* text);
+// Writes the bell to stderr unless ZO_FNOBELL is set.
+void zo_bell();
+// Ends the program, after the ZO_FWAIT prompt when that variable is set.
+[[noreturn]] void zo_exit(int status);
+// Registers a routine that zo_exit runs before exiting (one at a time; null clears it).
+void zo_set_exit_hook(void (*hook)());
+
+// ---- memory and strings --------------------------------------------------
+
+// New uninitialised block; ends the program on a bad size or no memory.
+void* zo_alloc(int64_t size);
+// Releases a block from zo_alloc; null is ignored.
+void zo_free(void* block);
+// New string first + second (a null second counts as empty).
+char* zo_strjoin(const char* first, const char* second);
+// New string directory + separator where needed + name.
+char* zo_pathjoin(const char* directory, const char* name);
+// Position in path just past its last separator.
+const char* zo_basename(const char* path);
+// New string: the base name of path without its last extension.
+char* zo_progname(const char* path);
+// Copies at most n characters; terminates when fewer were copied; returns the end.
+char* zo_strcopy(char* destination, const char* source, int n);
+// As zo_strcopy, but returns the start of the destination.
+char* zo_strcopy_start(char* destination, const char* source, int n);
+// Bounded formatted print; always terminates; returns the formatted length.
+int zo_snprintf(char* buffer, int size, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// ---- files and lines ----------------------------------------------------
+
+// Number of lines zo_getline read since the last zo_fopen.
+extern int zo_lineno;
+
+// Opens a stream and names it; ends the program when it can not be opened.
+// A mode holding 'x' creates the file and fails when it exists already.
+FILE* zo_fopen(const char* path, const char* mode);
+// Closes a stream (null is ignored); ends the program on a closing error.
+int zo_fclose(FILE* stream);
+// Reads up to n bytes; returns how many came.
+int zo_fread(FILE* stream, int n, void* buffer);
+// Seeks to offset from the start, or from the end when offset is negative.
+int zo_fseek(FILE* stream, int32_t offset);
+// The display name of a stream: its path, a standard stream's name or "unknown file".
+const char* zo_fname(FILE* stream);
+// Next non-empty line without its line end; 0 at the end of the input.
+int zo_getline(FILE* stream, int n, char* buffer);
+
+// ---- clock and time text ------------------------------------------------
+
+// Milliseconds since the first call.
+int64_t zo_milsec();
+// 24-character local time text of when (0: now); valid until the next call.
+char* zo_ctime(time_t when);
