@@ -15,9 +15,12 @@ struct call_target {
 extern std::array<call_target, call_target_capacity> call_targets;
 extern int call_target_count;
 
-// Counts one occurrence of a jump target.
+// Counts one occurrence of a jump target; a new target is dropped silently
+// once the table is full, while known ones keep counting.
 void record_call_target(uint32_t address);
 // Links each target to the last symbol-table entry at its address.
 void link_call_targets();
 // Sorts the targets by address, highest first.
 void sort_call_targets();
+// Empties the table (for tests; the program never calls it).
+void reset_call_targets();

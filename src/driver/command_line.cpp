@@ -1,8 +1,262 @@
 #include "driver/command_line.h"
 
-const char usage_format[] = "";
-const char mapfile_syntax_text[] = "";
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
 
-const char* version_banner() { return ""; }
-void read_command_line(int, char**, const char*) {}
-void start_run(int, char**) {}
+#include "driver/run_settings.h"
+#include "html/page_set.h"
+#include "mips/opcode_table.h"
+#include "object/elf_loader.h"
+#include "symbols/map_file.h"
+#include "symbols/symbol_table.h"
+#include "util/platform.h"
+#include "util/zo.h"
+
+const char usage_format[] =
+    "usage: %s [option]* {file}\t# %s\n"
+    "\n"
+    "    input control:\n"
+    "\t-m {file}\tmapfile, symbolic addresses may be used after -m\n"
+    "\t-o {addr}\toffset, memory address of 1st byte in dump file\n"
+    "\t-a {addr}\tstart address (hex or symbol)\n"
+    "\t-e {addr}\tend address (hex or symbol), not before -a\n"
+    "\t-s {size}\tsize (hex), instead of end address\n"
+    "\t-n {lines}\tmaximum number of output lines\n"
+    "\t-h {dir}\tHTML output directory, use -n for approx. file size\n"
+    "\t-x\t\tend at address of next symbol after start address\n"
+    "\n"
+    "    presentation:\n"
+    "\t-g\t\tGCC register naming\n"
+    "\t-b\t\tprefix braces before symbol labels\n"
+    "\t-r\t\tshow addresses relative to last symbol label\n"
+    "\t-c\t\tspecial comments for some instruction[ sequence]s\n"
+    "\t-B {len}\tbi-instruction memory access sequence length\n"
+    "\t\t\t(#instructions: 1=off, 2..50, default=10), implies -c\n"
+    "\t-F {len}\tfunction end extension by branches < len to next JR\n"
+    "\t\t\t(#instructions: 1=off, 2..10000, default=500)\n"
+    "\t-H\t\thighlight jumps/branches and load/store (HTML output)\n"
+    "\t-S\t\tshort operands format (sub $1,$2; BUT sub $1,$2,$1)\n"
+    "\t-P\t\tpseudo moves (move $1,$2; move $a0,100), implies -S\n"
+    "\t-A\t\tall of the above presentation options\n"
+    "\n"
+    "    special:\n"
+    "\t-LE\t\tforce as Little Endian input\n"
+    "\t-NO\t\tnot an object file\n"
+    "\t-NG\t\tno GPA in object file ($gp/$s7 global pointer area)\n"
+    "\t-GP {addr}\tglobal offset table address for offset($gp) terms\n"
+    "\n"
+    "    other:\n"
+    "\t-t\t\ttest only (coverage and inambiguity of decoded ops)\n"
+    "\t-!\t\tshow mapfile syntax";
+
+const char mapfile_syntax_text[] =
+    "mapfile syntax: [[value [@|*]symbol] [comment] [#comment] newline]*\n"
+    "\n"
+    "\tvalue  := {hexnum | symbol}[+{value}]\n"
+    "\thexnum := [0x]{0..9 | a..f | A..F}*\n"
+    "\tsymbol := {a..z | A..Z | _ | 0..9}*\n"
+    "\n"
+    "\tsymbols must not start with a decimal digit\n"
+    "\tsymbols must not be identical to any hex number\n"
+    "\n"
+    "\tspecial symbol '//' indicates a commented only value\n"
+    "\tspecial comment '// $gp={value}' sets $gp for offset($gp) terms\n"
+    "\n"
+    "\tprefixed '@' switches from code to data representation\n"
+    "\t'symbol' / '@symbol' / '*symbol' are different symbols\n"
+    "\n"
+    "\tfor addr references in options, '@' may be omitted, but then, an\n"
+    "\t\texisting 'symbol' is taken before the '@symbol'\n"
+    "\n"
+    "\tcomments before a # sign are visible in generated output\n"
+    "\tmultiple mapfiles (-m options) allowed\n";
+
+const char* version_banner() {
+    static char banner[64];
+    if (banner[0] == 0) zo_snprintf(banner, sizeof banner, "%s / %s", platform_label(), __DATE__);
+    return banner;
+}
+
+namespace {
+
+const char* usage_program_name = "pelorin";
+
+[[noreturn]] void usage_error() { zo_message(usage_format, usage_program_name, version_banner()); }
+
+// An address expression option value, or the usage text when it does not read.
+uint32_t address_value(const char* text) {
+    uint32_t value = 0;
+    if (parse_address(text, &value) != 0) usage_error();
+    return value;
+}
+
+// The -B and -F values: the leading decimal digits, as atoi reads them.
+long leading_number(const char* text) {
+    errno = 0;
+    long value = std::strtol(text, nullptr, 10);
+    if (errno == ERANGE || value > INT_MAX || value < INT_MIN) return 0;
+    return value;
+}
+
+// The -n value: the whole text read as an unsigned 32-bit decimal number the
+// way strtoul reads it (sign negates modulo 2^32, overflow saturates); false
+// when the text has anything besides the number.
+bool whole_decimal(const char* text, uint32_t* value) {
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    const char* digits = p;
+    uint64_t magnitude = 0;
+    bool overflow = false;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        magnitude = magnitude * 10 + static_cast<uint64_t>(*p - '0');
+        if (magnitude > 0xffffffffu) overflow = true, magnitude = 0x100000000u;
+    }
+    if (p == digits) {
+        // No number at all: strtoul consumes nothing.
+        *value = 0;
+        return *text == 0;
+    }
+    if (*p != 0) return false;
+    if (overflow) *value = 0xffffffffu;
+    else *value = negative ? 0u - static_cast<uint32_t>(magnitude) : static_cast<uint32_t>(magnitude);
+    return true;
+}
+
+// -x: the size up to the first entry, in table order, above the start address.
+void size_to_next_symbol() {
+    if (settings.size != 0) usage_error();
+    for (int i = 0; i < symbol_count; ++i) {
+        if (symbol_table[i].address > settings.start) {
+            settings.size = static_cast<int32_t>(symbol_table[i].address - settings.start);
+            return;
+        }
+    }
+    usage_error();
+}
+
+} // namespace
+
+void read_command_line(int argc, char** argv, const char* program_name) {
+    usage_program_name = program_name;
+    int i = 1;
+    for (;;) {
+        if (i >= argc) usage_error();
+        const char* arg = argv[i++];
+        size_t length = std::strlen(arg);
+        if (arg[0] != '-' || length == 1 || length > 3) {
+            if (i < argc) usage_error();
+            settings.input_path = arg;
+            return;
+        }
+        std::string_view key(arg + 1);
+        auto value = [&]() -> const char* {
+            if (i >= argc) usage_error();
+            return argv[i++];
+        };
+        if (key == "m") {
+            read_map_file(value());
+        } else if (key == "o") {
+            if (settings.offset != 0) usage_error();
+            settings.offset = address_value(value());
+        } else if (key == "a") {
+            if (settings.start != 0) usage_error();
+            settings.start = address_value(value());
+        } else if (key == "e") {
+            if (settings.size != 0) usage_error();
+            settings.size = static_cast<int32_t>(address_value(value()) - settings.start);
+        } else if (key == "s") {
+            if (settings.size != 0) usage_error();
+            settings.size = static_cast<int32_t>(address_value(value()));
+        } else if (key == "x") {
+            size_to_next_symbol();
+        } else if (key == "n") {
+            if (settings.line_budget != 0) usage_error();
+            uint32_t lines = 0;
+            if (!whole_decimal(value(), &lines) || lines == 0) usage_error();
+            settings.line_budget = static_cast<int32_t>(lines);
+        } else if (key == "h") {
+            if (settings.html_dir != nullptr) usage_error();
+            settings.html_dir = value();
+        } else if (key == "B") {
+            if (settings.sequence_length != 0) usage_error();
+            long length_value = leading_number(value());
+            if (length_value < 1 || length_value > 51) usage_error();
+            settings.sequence_length = static_cast<int>(length_value);
+            settings.flags |= flag::special_comments;
+        } else if (key == "F") {
+            if (settings.function_extension != 0) usage_error();
+            long extension = leading_number(value());
+            if (extension < 1 || extension > 10000) usage_error();
+            settings.function_extension = static_cast<int>(extension);
+        } else if (key == "GP") {
+            if (settings.gp_value != 0) usage_error();
+            settings.gp_value = address_value(value());
+        } else if (key == "g") {
+            settings.flags |= flag::gcc_names;
+        } else if (key == "b") {
+            settings.flags |= flag::braces;
+        } else if (key == "r") {
+            settings.flags |= flag::relative;
+        } else if (key == "c") {
+            settings.flags |= flag::special_comments;
+        } else if (key == "H") {
+            settings.flags |= flag::highlight;
+        } else if (key == "S") {
+            settings.flags |= flag::short_operands;
+        } else if (key == "P") {
+            settings.flags |= flag::pseudo_moves | flag::short_operands;
+        } else if (key == "A") {
+            settings.flags |= flag::presentation;
+        } else if (key == "D") {
+            settings.flags |= flag::dump_object;
+        } else if (key == "T") {
+            settings.flags |= flag::skip_jump_relocs;
+        } else if (key == "LE") {
+            settings.flags |= flag::little_endian;
+        } else if (key == "NO") {
+            settings.flags |= flag::not_object;
+        } else if (key == "NG") {
+            settings.flags |= flag::no_gpa;
+        } else if (key == "t") {
+            opcode_selftest();
+            std::fflush(settings.output);
+            std::exit(0);
+        } else if (key == "!") {
+            zo_message("%s", mapfile_syntax_text);
+        } else {
+            usage_error();
+        }
+    }
+}
+
+void start_run(int argc, char** argv) {
+    settings.start = 0;
+    settings.size = 0;
+    settings.line_budget = 0;
+    // The program name lives for the whole run: the usage text may need it at any time.
+    char* program_name = zo_progname(argc > 0 && argv[0] != nullptr ? argv[0] : "pelorin");
+    zo_init(argc, argv);
+    settings.output = stdout;
+
+    read_command_line(argc, argv, program_name);
+
+    if (settings.function_extension == 0) settings.function_extension = 500;
+    if (settings.sequence_length == 0) settings.sequence_length = 10;
+    settings.sequence_length -= 1;
+
+    settings.input = zo_fopen(settings.input_path, "rb");
+    if (!has_flag(flag::not_object)) load_object(settings.start, settings.offset, settings.size);
+    // A start below the offset gives a negative position: counted back from the end.
+    zo_fseek(settings.input, static_cast<int32_t>(settings.start - settings.offset));
+
+    if (settings.size == 0) settings.size = 0x7fffffff;
+    if (settings.line_budget == 0) settings.line_budget = 0x7fffffff;
+
+    if (settings.html_dir != nullptr) html_prepass();
+    else settings.flags &= ~flag::highlight;
+}

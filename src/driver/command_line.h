@@ -13,5 +13,6 @@ const char* version_banner();
 // Ends the program for -t, -! and every malformed command line.
 void read_command_line(int argc, char** argv, const char* program_name);
 // Everything from start-up to the listing: program name, options, defaults,
-// input, object loader, start-up seek, HTML pre-pass. Returns 0 after -t.
+// input, object loader, start-up seek, HTML pre-pass. -t, -! and every
+// command-line error end the program here.
 void start_run(int argc, char** argv);

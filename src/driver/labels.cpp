@@ -1,7 +1,154 @@
 #include "driver/labels.h"
 
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "driver/listing.h"
+#include "driver/output.h"
+#include "driver/run_settings.h"
+#include "html/page_elements.h"
+#include "symbols/symbol_table.h"
+
 uint32_t last_label_address = 0;
 int total_functions = 0;
 
-int function_end_check(int, uint32_t, uint32_t) { return 0; }
-int show_labels(uint32_t, label_mode) { return 0; }
+namespace {
+
+// The highest target of a short forward conditional branch seen so far; a
+// jr $ra below it lies inside the function and does not end it.
+uint32_t extension_limit = 0;
+// The limit as it stood after tracking the word one and two steps before the
+// last tracked one: the function-start test judges a jr $ra by the branches
+// seen up to the jr itself, not by its delay slot or the word after it.
+std::array<uint32_t, 2> earlier_limits{};
+
+constexpr uint32_t jr_ra = 0x03e00008;
+
+// 0?01xx ...   beq, bne, blez, bgtz and their likely forms (primary opcodes
+// 4 to 7 and 20 to 23); other branches and jumps do not extend a function.
+bool is_conditional_branch(uint32_t w) { return (w & 0xb0000000) == 0x10000000; }
+
+void write_name(const symbol_entry& e) {
+    if (e.from_input)
+        out_input_text(e.name);
+    else
+        out_text(e.name);
+}
+
+void write_blanks(int n) {
+    for (; n > 0; --n) out_char(' ');
+}
+
+// A label's comment under -c: right-aligned so that a short comment ends in
+// column 77 of the label line. A name longer than 76 characters makes the
+// width negative, which left-aligns the comment as printf's "%*s" does.
+void write_label_comment(const symbol_entry& e, int name_length) {
+    int width = 76 - name_length;
+    int length = static_cast<int>(std::strlen(e.comment));
+    if (width >= 0) write_blanks(width - length);
+    if (e.from_input)
+        out_input_text(e.comment);
+    else
+        out_text(e.comment);
+    if (width < 0) write_blanks(-width - length);
+}
+
+// A data word with no name at its value: its 4 bytes in file order between
+// double quotes, non-printing bytes as dots. The bytes come from the input, so
+// HTML output escapes them.
+void write_quoted_bytes(uint32_t word) {
+    char text[4];
+    for (int i = 0; i < 4; ++i) {
+        int shift = has_flag(flag::little_endian) ? 8 * i : 24 - 8 * i;
+        unsigned byte = (word >> shift) & 0xff;
+        text[i] = (byte < 0x20 || byte > 0x7e) ? '.' : static_cast<char>(byte);
+    }
+    out_char('"');
+    out_input_text(std::string_view(text, 4));
+    out_char('"');
+}
+
+} // namespace
+
+int function_end_check(int mode, uint32_t a, uint32_t w) {
+    if (mode == end_check::reset) {
+        extension_limit = 0;
+        earlier_limits.fill(0);
+        return 0;
+    }
+    if (mode == end_check::track || mode == end_check::track_query) {
+        earlier_limits[1] = earlier_limits[0];
+        earlier_limits[0] = extension_limit;
+    }
+    if ((mode == end_check::track || mode == end_check::track_query) &&
+        settings.function_extension > 1 && is_conditional_branch(w)) {
+        int32_t d = static_cast<int16_t>(w & 0xffff);
+        if (d > 0 && d < settings.function_extension) {
+            uint32_t target = a + 4 + 4 * static_cast<uint32_t>(d);
+            if (target > extension_limit) extension_limit = target;
+        }
+    }
+    if (mode == end_check::query || mode == end_check::track_query)
+        return (w == jr_ra && a >= extension_limit) ? 1 : 0;
+    return 0;
+}
+
+int show_labels(uint32_t a, label_mode mode) {
+    int n = 0; // names written
+    int m = 0; // of these, data names ('@')
+    for (int i = first_symbol_at(a); i < symbol_count && symbol_table[i].address == a; ++i) {
+        const symbol_entry& e = symbol_table[i];
+        if (e.name[0] == '\0') continue; // comment-only entry
+        if (mode == label_mode::label) {
+            html_anchor(a);
+            if (has_flag(flag::braces)) out_text("}{");
+            write_name(e);
+            out_char(':');
+            if (has_flag(flag::special_comments) && e.comment[0] != '\0')
+                write_label_comment(e, static_cast<int>(std::strlen(e.name)));
+            out_char('\n');
+            last_label_address = a;
+        } else {
+            if (mode == label_mode::comment || n > 0) out_char(' ');
+            write_name(e);
+        }
+        ++n;
+        if (e.name[0] == '@') ++m;
+    }
+
+    switch (mode) {
+    case label_mode::label:
+        // A function starts at the first word after the delay slot of a
+        // function-ending jr $ra, which stood two listing steps back. The
+        // delay slot and this word have been tracked already; a forward
+        // branch among them (a function that opens with "beqz $a0, ...")
+        // must not hide the end, so the jr is judged by the limit as it
+        // stood right after the jr, as the HTML pre-pass judges it.
+        if (n == 0 && has_flag(flag::braces) && !has_flag(flag::data_mode) &&
+            recent_word(1) == jr_ra && a - 8 >= earlier_limits[1]) {
+            html_anchor(a);
+            out_text("}{\n");
+            last_label_address = a;
+        }
+        // '@' labels switch to data lines, any other label back to code.
+        if (m > 0)
+            settings.flags |= flag::data_mode;
+        else if (n > 0)
+            settings.flags &= ~flag::data_mode;
+        break;
+    case label_mode::value:
+        if (n == 0) write_quoted_bytes(a);
+        out_char('\n');
+        break;
+    case label_mode::comment: break;
+    }
+    return n;
+}
+
+void reset_labels() {
+    extension_limit = 0;
+    earlier_limits.fill(0);
+    last_label_address = 0;
+    total_functions = 0;
+}

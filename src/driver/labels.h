@@ -23,3 +23,5 @@ extern int total_functions;
 int function_end_check(int mode, uint32_t a, uint32_t w);
 // Writes the names at address a in the given mode; returns how many it wrote.
 int show_labels(uint32_t a, label_mode mode);
+// Back to the state at program start (for tests; the program never calls it).
+void reset_labels();

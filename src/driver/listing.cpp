@@ -1,10 +1,135 @@
 #include "driver/listing.h"
 
+#include <cstdio>
+
+#include "driver/labels.h"
+#include "driver/output.h"
+#include "driver/run_settings.h"
+#include "html/page_elements.h"
+#include "html/page_set.h"
+#include "mips/decode.h"
+#include "util/zo.h"
+
 std::array<uint32_t, recent_word_count> recent_words{};
 int recent_index = 0;
 
+namespace {
+
+// 1 after every line written; counts the words of a run of repeated data
+// words. 0 before the first line, so the first word is never folded.
+int repeat_count = 0;
+
+constexpr char hex_digits[] = "0123456789abcdef";
+
+char* put_hex8(char* p, uint32_t value) {
+    for (int shift = 28; shift >= 0; shift -= 4) *p++ = hex_digits[(value >> shift) & 15];
+    return p;
+}
+
+// "%6xr": the offset from the last label, blank-padded to at least 6 digits.
+void write_relative_prefix(uint32_t offset) {
+    char text[10];
+    int n = 0;
+    char digits[8];
+    int count = 0;
+    do {
+        digits[count++] = hex_digits[offset & 15];
+        offset >>= 4;
+    } while (offset != 0);
+    for (int pad = 6 - count; pad > 0; --pad) text[n++] = ' ';
+    while (count > 0) text[n++] = digits[--count];
+    text[n++] = 'r';
+    out_text(std::string_view(text, static_cast<size_t>(n)));
+}
+
+// "\t%08x:    %08x\t": address and raw word.
+void write_word_prefix(uint32_t address, uint32_t word) {
+    char text[24];
+    char* p = text;
+    *p++ = '\t';
+    p = put_hex8(p, address);
+    *p++ = ':';
+    for (int i = 0; i < 4; ++i) *p++ = ' ';
+    p = put_hex8(p, word);
+    *p++ = '\t';
+    out_text(std::string_view(text, static_cast<size_t>(p - text)));
+}
+
+// Stores a handled word: the index steps backwards, so entry (index + k) holds
+// the word listed k + 1 steps back.
+void remember_word(uint32_t word) {
+    recent_index = recent_index == 0 ? recent_word_count - 1 : recent_index - 1;
+    recent_words[recent_index] = word;
+}
+
+// Labels, fold or line for the word at settings.start.
+void list_one_word(uint32_t word) {
+    const uint32_t address = settings.start;
+    function_end_check(end_check::track, address, word);
+    int labels = show_labels(address, label_mode::label);
+
+    // A run of equal data words shows its first word and one fold marker; a
+    // label inside the run interrupts it.
+    if (labels == 0 && has_flag(flag::data_mode) && repeat_count != 0 &&
+        word == recent_words[recent_index]) {
+        if (++repeat_count == 2) out_text("\t...\t...\n");
+        return;
+    }
+
+    --settings.line_budget;
+    repeat_count = 1;
+    if (has_flag(flag::relative) && last_label_address != 0)
+        write_relative_prefix(address - last_label_address);
+    write_word_prefix(address, word);
+    if (has_flag(flag::data_mode))
+        show_labels(word, label_mode::value);
+    else
+        decode_instruction(address, word);
+}
+
+// After the last word: pages, input, image file. A text listing writes
+// nothing more.
+void end_run() {
+    if (html_output()) html_close_pages();
+    // A listing cut short by a failed write (a full disk) must not end as a
+    // success.
+    if (!html_output() && (std::fflush(settings.output) != 0 || std::ferror(settings.output)))
+        zo_error(zo_fname(settings.output), "*write error");
+    zo_fclose(settings.input);
+    settings.input = nullptr;
+    if (settings.image_path != nullptr) std::remove(settings.image_path);
+}
+
+} // namespace
+
 uint32_t assemble_word(const unsigned char bytes[4]) {
+    if (has_flag(flag::little_endian))
+        return uint32_t(bytes[3]) << 24 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[1]) << 8 |
+               bytes[0];
     return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
 }
 
-void list_words() {}
+void list_words() {
+    const bool html = html_output();
+    while (settings.line_budget > 0) {
+        // size counts down the bytes still to list; a trailing part word is
+        // not listed. (Checked before subtracting, so a size near the lowest
+        // int cannot wrap around.)
+        if (settings.size < 4) break;
+        settings.size -= 4;
+        unsigned char bytes[4];
+        if (zo_fread(settings.input, 4, bytes) < 4) break;
+        if (html) html_page_switch(settings.start);
+        uint32_t word = assemble_word(bytes);
+        list_one_word(word);
+        remember_word(word);
+        settings.start += 4;
+    }
+    end_run();
+}
+
+void reset_listing_state() {
+    recent_words.fill(0);
+    recent_index = 0;
+    repeat_count = 0;
+}

@@ -18,3 +18,5 @@ uint32_t assemble_word(const unsigned char bytes[4]);
 
 // Lists the range, then ends the run (closing pages, input, image file).
 void list_words();
+// Clears the ring and the fold counter (for tests; the program never calls it).
+void reset_listing_state();

@@ -3,6 +3,12 @@
 
 #include <cstdint>
 
+// The summary pages and the texts of the links to them.
+inline constexpr const char symbols_page[] = "symbols.htm";
+inline constexpr const char symbols_link_text[] = "Symbol Map";
+inline constexpr const char calls_page[] = "calls.htm";
+inline constexpr const char calls_link_text[] = "Call Statistics";
+
 // True when the listing is written as HTML pages.
 bool html_output();
 // "<A NAME=%08x></A>" in HTML output; nothing otherwise.
@@ -13,3 +19,5 @@ void html_page_head(const char* title, const char* heading);
 void html_page_tail();
 // Opens the colour span of word's class; 0 closes an open span.
 void html_highlight(uint32_t word);
+// Closes the highlight state without writing (for tests; the program never calls it).
+void reset_page_elements();

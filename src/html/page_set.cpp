@@ -1,8 +1,212 @@
 #include "html/page_set.h"
 
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "driver/call_targets.h"
+#include "driver/labels.h"
+#include "driver/listing.h"
+#include "driver/output.h"
+#include "driver/run_settings.h"
+#include "html/page_elements.h"
+#include "symbols/symbol_table.h"
+#include "util/zo.h"
+
 page_set pages{};
 
-void html_prepass() {}
-void html_page_switch(uint32_t) {}
-void html_close_pages() {}
-bool html_page_of(uint32_t, uint32_t*) { return false; }
+namespace {
+
+// The pre-pass stops once this page start index has been recorded.
+constexpr int last_page_index = page_capacity - 1;
+
+// Opens a file of the page set in the output directory as the current output.
+void open_output_page(const char* name) {
+    char* path = zo_pathjoin(settings.html_dir, name);
+    settings.output = zo_fopen(path, "w");
+    zo_free(path);
+}
+
+// Closes the current output page; the listing never keeps a closed stream.
+void close_output_page() {
+    zo_fclose(settings.output);
+    settings.output = stdout;
+}
+
+void write_link(const char* file, const char* text) {
+    out_format("<A HREF=%s>%s</A>\n", file, text);
+}
+
+// Writes a name in a field of width characters, padded by its own length:
+// a name from the input file is escaped, which must not widen the field.
+void write_padded_name(const symbol_entry& e, int width) {
+    int n = e.from_input ? out_input_text(e.name) : out_text(e.name);
+    for (; n < width; ++n) out_char(' ');
+}
+
+// The redirect page in the current directory, pointing at the first page.
+void write_index(const char* path) {
+    FILE* index = zo_fopen("index.htm", "w");
+    // A Windows drive path needs a file URL.
+    const char* scheme = path[0] != '\0' && path[1] == ':' ? "file://" : "";
+    fprintf(index,
+            "<HTML>\n<HEAD>\n<META HTTP-EQUIV=refresh CONTENT=\"0; URL=%s%s\">\n</HEAD>\n</HTML>\n",
+            scheme, path);
+    zo_fclose(index);
+}
+
+void write_calls_page() {
+    open_output_page(calls_page);
+    html_page_head(calls_link_text, calls_link_text);
+    write_link(symbols_page, symbols_link_text);
+    out_text("<PRE><B>\n");
+    out_format("%5d\tHTML files\n", pages.count);
+    out_format("%5d\ttotal functions\n", total_functions);
+    out_format("%5d\tcall targets\n", call_target_count);
+    out_format("%5d\tmap symbols\n", symbol_count - comment_only_count);
+    out_char('\n');
+    link_call_targets();
+    sort_call_targets();
+    int listed =
+        call_target_count < listed_call_target_limit ? call_target_count : listed_call_target_limit;
+    for (int i = 0; i < listed; ++i) {
+        const call_target& target = call_targets[i];
+        out_format("%5d.\t%5d\t", i + 1, target.count);
+        print_address(target.address, nullptr);
+        if (target.symbol >= 0) {
+            const symbol_entry& e = symbol_table[target.symbol];
+            out_char('\t');
+            write_padded_name(e, 20);
+            out_format(" %s", e.comment);
+        }
+        out_char('\n');
+    }
+    out_text("</B></PRE>\n</BODY>\n</HTML>\n");
+    close_output_page();
+}
+
+void write_symbols_page() {
+    open_output_page(symbols_page);
+    html_page_head(symbols_link_text, symbols_link_text);
+    write_link(calls_page, calls_link_text);
+    out_text("<PRE><B>\n");
+    // Every page start gets a line of its own, between the names.
+    for (int i = 0; i < pages.count; ++i) add_symbol(pages.starts[i], "", "");
+    sort_symbols();
+    for (int i = 0; i < symbol_count; ++i) {
+        const symbol_entry& e = symbol_table[i];
+        if (e.name[0] != '\0') {
+            out_text("\t");
+            out_hex(e.address, 8);
+            out_text("\t");
+            print_address(e.address, e.name, e.from_input);
+            // The comment column counts the name's own characters.
+            size_t length = strlen(e.name);
+            out_format("\t%s%s%s\n", length < 8 ? "\t" : "", length < 16 ? "\t" : "", e.comment);
+        } else if (e.comment[0] == '\0') {
+            print_address(e.address, nullptr);
+            out_char('\n');
+        }
+    }
+    out_text("</B></PRE>\n</BODY>\n</HTML>\n");
+    close_output_page();
+}
+
+} // namespace
+
+void html_prepass() {
+    const int32_t n = settings.line_budget;
+    const int32_t forced = n > 100 ? n : 100;
+    int last = 0; // index of the last recorded page start
+    uint32_t a = settings.start;
+    int32_t remaining = settings.size;
+    pages.starts[0] = a;
+    total_functions = 0;
+    for (;;) {
+        // Counted down as the listing does: a negative rest ends the range.
+        if (remaining < 4) break;
+        remaining -= 4;
+        unsigned char bytes[4];
+        if (zo_fread(settings.input, 4, bytes) < 4) break;
+        uint32_t word = assemble_word(bytes);
+        int32_t d = static_cast<int32_t>(a - pages.starts[last]);
+        bool end_page = false;
+        if (function_end_check(end_check::track_query, a, word) != 0) {
+            ++total_functions;
+            end_page = d / 4 > n;
+        }
+        // A page without a function end is cut once it grows to about one and a
+        // half times its size in words.
+        if (!end_page) end_page = d / 6 > forced;
+        if (end_page) {
+            // The page ends after this word and the next one: for a function end,
+            // the jump's delay slot.
+            pages.starts[++last] = a + 8;
+            if (last == last_page_index) break;
+        }
+        a += 4;
+    }
+    pages.paged_end = a;
+    pages.count = last + 1;
+    pages.current = 0;
+    fprintf(stderr, "%d HTML files\n", pages.count);
+    fprintf(stderr, "%d total functions\n", total_functions);
+    function_end_check(end_check::reset, 0, 0);
+    // -n only sizes the pages; the listing itself has no line limit.
+    settings.line_budget = INT_MAX;
+    zo_fseek(settings.input, static_cast<int32_t>(settings.start - settings.offset));
+}
+
+void html_page_switch(uint32_t a) {
+    if (!html_output() || pages.count == 0 || a != pages.starts[pages.current]) return;
+    html_page_tail();
+    char name[20];
+    zo_snprintf(name, sizeof name, "%08x.htm", a);
+    char* path = zo_pathjoin(settings.html_dir, name);
+    if (pages.current == 0) write_index(path);
+    settings.output = zo_fopen(path, "w");
+    zo_free(path);
+    html_page_head(name, nullptr);
+    if (pages.current > 0)
+        out_format("<A HREF=%08x.htm>Previous Page</A>\n", pages.starts[pages.current - 1]);
+    write_link(symbols_page, symbols_link_text);
+    write_link(calls_page, calls_link_text);
+    out_text("<PRE><B>\n");
+    // From here on the index names the following page: the next switch waits
+    // for it and the tail links to it.
+    if (pages.current < pages.count - 1) ++pages.current;
+}
+
+void html_close_pages() {
+    ++pages.current;
+    html_page_tail();
+    write_calls_page();
+    fprintf(stderr, "%d call targets\n", call_target_count);
+    fprintf(stderr, "%d map symbols\n", symbol_count - comment_only_count);
+    write_symbols_page();
+}
+
+bool html_page_of(uint32_t a, uint32_t* page_start) {
+    if (pages.count == 0) return false;
+    const uint32_t first = pages.starts[0];
+    if (a < first || a >= pages.paged_end) return false;
+    // The last page whose start lies between the first start and a. Starts
+    // ascend; only a start recorded after the addresses wrapped round can be
+    // below the first, and no file is ever written for it, so it is passed over.
+    int low = 0;            // a page that qualifies
+    int high = pages.count; // first index known not to qualify
+    while (high - low > 1) {
+        int middle = low + (high - low) / 2;
+        uint32_t s = pages.starts[middle];
+        if (s >= first && s <= a)
+            low = middle;
+        else
+            high = middle;
+    }
+    *page_start = pages.starts[low];
+    return true;
+}
+
+void reset_page_set() {
+    pages = page_set{};
+}

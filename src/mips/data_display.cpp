@@ -1,5 +1,204 @@
+// The data display: "#", the address, its map names, then the text stored
+// there in quotes or, for a pointer, " ->" and the chain of pointed-to
+// addresses. The memory is read from the listing's own input stream, whose
+// position is put back afterwards so that the listing goes on at its word.
 #include "mips/data_display.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "driver/labels.h"
+#include "driver/listing.h"
+#include "driver/output.h"
+#include "driver/run_settings.h"
+#include "object/elf_loader.h"
+#include "util/zo.h"
 
 uint32_t followed_pointer = 0;
 
-void data_display(uint32_t, bool, display_mode) {}
+namespace {
+
+constexpr int window_size = 50;  // bytes read at each address of a chain
+constexpr int text_shown = 46;   // characters shown of a window full of text
+constexpr int deepest_level = 5; // the last level read; one more is named only
+
+// State of the chain being written.
+int display_depth = 0;
+uint32_t display_last = 0;
+long display_saved_position = 0; // listing position to restore; 0: not saved
+
+// Blocks of the input kept for the displays. Every seek of the listing's
+// stream throws its buffer away, so a display that went to the stream for
+// its 50 bytes would make the listing re-read a whole buffer afterwards.
+// Displays mostly read the same few data areas again and again; with the
+// blocks that hold them kept here, the stream is only moved when a display
+// needs a block it has not seen yet. The input does not change while it is
+// listed.
+constexpr int block_size = 16384;
+constexpr int block_slots = 64; // direct mapped: block number modulo slots
+struct cached_block {
+    int64_t number; // block number in the input; -1 for an empty slot
+    int length;     // bytes of the block that the input holds
+};
+std::array<cached_block, block_slots> blocks;
+unsigned char block_bytes[block_slots][block_size];
+FILE* cached_input = nullptr; // stream the blocks were read from
+bool input_moved = false;     // the stream has left the saved position
+
+void forget_blocks() {
+    for (cached_block& b : blocks) b = {-1, 0};
+    cached_input = settings.input;
+}
+
+// The block of the given number, its length in *length; null when the
+// input can not be positioned there.
+const unsigned char* input_block(int64_t number, int* length) {
+    if (cached_input != settings.input) forget_blocks();
+    int slot = static_cast<int>(number % block_slots);
+    cached_block& b = blocks[slot];
+    if (b.number != number) {
+        int64_t start = number * block_size;
+        if (start > LONG_MAX) return nullptr;
+        input_moved = true;
+        b = {-1, 0};
+        if (std::fseek(settings.input, static_cast<long>(start), SEEK_SET) != 0) {
+            std::clearerr(settings.input);
+            return nullptr;
+        }
+        size_t got = std::fread(block_bytes[slot], 1, block_size, settings.input);
+        // A short block at the end of the input is no end of the listing.
+        std::clearerr(settings.input);
+        b = {number, static_cast<int>(got)};
+    }
+    *length = b.length;
+    return block_bytes[slot];
+}
+
+// Reads the window at address a into bytes; false when the address lies
+// before the input's first byte or fewer than window_size bytes are there.
+bool read_window(uint32_t a, unsigned char (&bytes)[window_size]) {
+    // An address below the offset is no position at all: it must not be taken
+    // as a position counted back from the end.
+    if (a < settings.offset) return false;
+    int64_t position = static_cast<int64_t>(a - settings.offset);
+    int64_t number = position / block_size;
+    int start = static_cast<int>(position % block_size);
+    int copied = 0;
+    while (copied < window_size) {
+        int length = 0;
+        const unsigned char* block = input_block(number, &length);
+        if (!block || length <= start) return false;
+        int n = std::min(window_size - copied, length - start);
+        std::memcpy(bytes + copied, block + start, static_cast<size_t>(n));
+        copied += n;
+        // A window that runs over the end of a short block runs over the
+        // end of the input.
+        if (copied < window_size && length < block_size) return false;
+        ++number;
+        start = 0;
+    }
+    return true;
+}
+
+bool is_text_byte(unsigned char c) {
+    return (c >= 0x20 && c <= 0x7e) || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Writes " \"text\"" when the window holds a NUL-terminated text of at least
+// two characters, or is text throughout; false when it holds no text.
+bool write_text(const unsigned char (&bytes)[window_size]) {
+    char text[window_size];
+    int n = 0;
+    while (n < window_size && is_text_byte(bytes[n])) {
+        unsigned char c = bytes[n];
+        text[n++] = c == '\t' || c == '\r' || c == '\n' ? ' ' : static_cast<char>(c);
+    }
+    bool full = n == window_size;
+    if (!full && (bytes[n] != 0 || n < 2)) return false;
+    out_text(" \"");
+    out_input_text(std::string_view(text, full ? text_shown : n));
+    if (full) out_text("...");
+    out_char('"');
+    return true;
+}
+
+// True for the words that show a window holds code rather than a pointer:
+// addiu $sp,$sp,..., lui $gp,... and lui $v0,...
+bool is_code_word(uint32_t p) {
+    uint32_t upper = p & 0xffff0000;
+    return upper == 0x27bd0000 || upper == 0x3c1c0000 || upper == 0x3c020000;
+}
+
+// Puts the listing's position back after the reads of a chain.
+void restore_position() {
+    if (display_saved_position != 0) {
+        if (input_moved && std::fseek(settings.input, display_saved_position, SEEK_SET) != 0)
+            zo_error(zo_fname(settings.input), "*fseek error");
+        input_moved = false;
+        display_saved_position = 0;
+    }
+    display_depth = 0;
+    display_last = 0;
+}
+
+} // namespace
+
+void data_display(uint32_t a, bool from_operand, display_mode mode) {
+    if (mode == display_mode::plain || mode == display_mode::function_pointer) {
+        display_last = 0;
+        display_depth = 0;
+        display_saved_position = 0;
+    }
+    bool continuation = display_saved_position != 0;
+    if (continuation)
+        out_text(" ->");
+    else
+        out_text(has_flag(flag::sequence_unsafe) ? "# unsafe:" : "#");
+
+    // In an operand's chain the names stand in place of the addresses.
+    if (!from_operand || !continuation) out_format(" %x", a);
+    if (show_labels(a, label_mode::comment) == 0 && from_operand && continuation)
+        out_format(" %x", a);
+
+    if (display_depth == 1) followed_pointer = a;
+    // Memory in the object's code section is not read.
+    if (object.text_start <= a && a < object.text_end) return;
+    int depth = display_depth++;
+    if (depth > deepest_level || a == display_last) return;
+    display_last = a;
+    if (display_saved_position == 0) {
+        long position = std::ftell(settings.input);
+        // 0 marks "not saved", so a listing still at its first byte is not
+        // disturbed at all.
+        if (position <= 0) return;
+        display_saved_position = position;
+    }
+
+    unsigned char bytes[window_size];
+    if (read_window(a, bytes) && !write_text(bytes)) {
+        // A continuation behind a function pointer is only read when the
+        // pointer can land in an object's code section.
+        bool follow = !(mode == display_mode::after_function_pointer && object.text_end == 0);
+        uint32_t p = assemble_word(bytes);
+        if (follow && !is_code_word(p)) {
+            display_mode next = mode == display_mode::function_pointer
+                                    ? display_mode::after_function_pointer
+                                    : display_mode::chain;
+            data_display(p, from_operand, next);
+        }
+    }
+    restore_position();
+}
+
+void reset_data_display() {
+    followed_pointer = 0;
+    display_depth = 0;
+    display_last = 0;
+    display_saved_position = 0;
+    input_moved = false;
+    forget_blocks();
+}

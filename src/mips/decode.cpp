@@ -1,4 +1,397 @@
+// One instruction word as text: mnemonic (or the pseudo mnemonic "move"),
+// operands in the form its mask word selects, padding to the comment column,
+// the display of $gp- and $s7-relative data, then the line end.
+//
+// The mnemonic and operands are formatted by hand into a small buffer and
+// written at once; the bytes are those the printf formats in the comments
+// would give. Jump targets and data displays are written by their owners.
 #include "mips/decode.h"
 
-void decode_instruction(uint32_t, uint32_t) {}
-const char* register_name(int) { return ""; }
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "driver/labels.h"
+#include "driver/output.h"
+#include "driver/run_settings.h"
+#include "html/page_elements.h"
+#include "mips/data_display.h"
+#include "mips/line_end.h"
+#include "mips/opcode_table.h"
+#include "symbols/symbol_table.h"
+
+namespace {
+
+// Fields of an instruction word.
+constexpr int rs(uint32_t w) {
+    return (w >> 21) & 31;
+}
+constexpr int rt(uint32_t w) {
+    return (w >> 16) & 31;
+}
+constexpr int rd(uint32_t w) {
+    return (w >> 11) & 31;
+}
+constexpr int sa(uint32_t w) {
+    return (w >> 6) & 31;
+}
+constexpr uint32_t uimm(uint32_t w) {
+    return w & 0xffff;
+}
+constexpr int32_t simm(uint32_t w) {
+    return static_cast<int16_t>(w & 0xffff);
+}
+constexpr uint32_t jump_index(uint32_t w) {
+    return w & 0x03ffffff;
+}
+constexpr int sel(uint32_t w) {
+    return w & 7;
+}
+constexpr uint32_t code20(uint32_t w) {
+    return (w >> 6) & 0xfffff;
+}
+constexpr uint32_t code10(uint32_t w) {
+    return (w >> 6) & 0x3ff;
+}
+
+// Operand formats, keyed by the whole mask word of the matched entry.
+namespace format {
+constexpr uint32_t three_reg = 0x07fff800;      // add rd,rs,rt; shortened
+constexpr uint32_t three_reg_sub = 0x0bfff800;  // sub rd,rs,rt; shortened, not when rd = rt
+constexpr uint32_t three_reg_full = 0x03fff800; // slt rd,rs,rt; never shortened
+constexpr uint32_t shift_var = 0x0ffff800;      // sllv rd,rt,rs
+constexpr uint32_t shift = 0x001fffc0;          // sll rd,rt,sa
+constexpr uint32_t imm_signed = 0x07ffffff;     // addiu rt,rs,simm
+constexpr uint32_t imm_unsigned = 0x03ffffff;   // ori rt,rs,uimm
+constexpr uint32_t lui = 0x001fffff;            // lui rt,uimm
+constexpr uint32_t load_store = 0x0bffffff;     // lw rt,simm(rs)
+constexpr uint32_t cache = 0x0fffffff;          // cache op,simm(rs)
+constexpr uint32_t branch2 = 0x13ffffff;        // beq rs,rt,target
+constexpr uint32_t branch1 = 0x03e0ffff;        // bgez rs,target
+constexpr uint32_t jump = 0x1bffffff;           // j target
+constexpr uint32_t jalr = 0x03e0f800;           // jalr rd,rs
+constexpr uint32_t reg_rs = 0x03e00000;         // jr rs
+constexpr uint32_t reg_rd = 0x0000f800;         // mfhi rd
+constexpr uint32_t two_reg = 0x03ff0000;        // mult rs,rt
+constexpr uint32_t code = 0x03ffffc0;           // break code20
+constexpr uint32_t trap = 0x07ffffc0;           // teq rs,rt,code10
+constexpr uint32_t trap_imm = 0x07e0ffff;       // teqi rs,simm
+constexpr uint32_t sync = 0x000007c0;           // sync stype
+constexpr uint32_t cp0_move = 0x001ff807;       // mfc0 rt,Rrd.sel
+constexpr uint32_t coprocessor = 0x17ffffff;    // cop0 index
+} // namespace format
+
+constexpr std::array<std::string_view, 32> cp0_register_names{
+    "Index",    "Random",   "EntryLo0", "EntryLo1", "Context",  "PageMask", "Wired",    "reserved",
+    "BadVAddr", "Count",    "EntryHi",  "Compare",  "Status",   "Cause",    "EPC",      "PRId",
+    "Config",   "LLAddr",   "WatchLo",  "WatchHi",  "reserved", "reserved", "reserved", "Debug",
+    "DEPC",     "reserved", "reserved", "reserved", "TagLo",    "reserved", "ErrorEPC", "DESAVE"};
+
+constexpr std::array<std::string_view, 32> plain_register_names{
+    "$0",  "$1",  "$2",  "$3",  "$4",  "$5",  "$6",  "$7",  "$8",  "$9",  "$10",
+    "$11", "$12", "$13", "$14", "$15", "$16", "$17", "$18", "$19", "$20", "$21",
+    "$22", "$23", "$24", "$25", "$26", "$27", "$28", "$29", "$30", "$31"};
+
+constexpr std::array<std::string_view, 32> gcc_register_names{
+    "$zero", "$at", "$v0", "$v1", "$a0", "$a1", "$a2", "$a3", "$t0", "$t1", "$t2",
+    "$t3",   "$t4", "$t5", "$t6", "$t7", "$s0", "$s1", "$s2", "$s3", "$s4", "$s5",
+    "$s6",   "$s7", "$t8", "$t9", "$k0", "$k1", "$gp", "$sp", "$fp", "$ra"};
+
+// The text of register x under the current naming options.
+std::string_view register_text(int x) {
+    if (x < 0 || x >= 32) return "REGERR";
+    if (!has_flag(flag::gcc_names)) return plain_register_names[x];
+    if (x == 0 && has_flag(flag::pseudo_moves)) return "0";
+    return gcc_register_names[x];
+}
+
+// True for the names register_name formats into a slot ("$5", "$a2", ...);
+// the others ("$zero", "$v0", "$gp", ...) are fixed texts.
+bool is_numbered_name(int x) {
+    if (!has_flag(flag::gcc_names)) return true;
+    return (x >= 4 && x <= 23);
+}
+
+// The mnemonic and operand text of one line, written out in one piece.
+struct line_text {
+    std::array<char, 128> text;
+    int length = 0;
+
+    void put(char c) { text[length++] = c; }
+    void put(std::string_view s) {
+        for (char c : s) text[length++] = c;
+    }
+    // "%0*x": lower-case hexadecimal, at least min_digits digits.
+    void hex(uint32_t value, int min_digits) {
+        char digits[8];
+        int n = 0;
+        do {
+            digits[n++] = "0123456789abcdef"[value & 15];
+            value >>= 4;
+        } while (value != 0);
+        for (; min_digits > n; --min_digits) put('0');
+        while (n > 0) put(digits[--n]);
+    }
+    // "%d".
+    void decimal(int32_t value) {
+        char digits[10];
+        int n = 0;
+        uint32_t magnitude =
+            value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+        do {
+            digits[n++] = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (value < 0) put('-');
+        while (n > 0) put(digits[--n]);
+    }
+    void reg(int x) { put(register_text(x)); }
+    // Tabs to the comment column: the text "\t\t\t" from its character
+    // n / 8 on, n being the number of operand characters.
+    void pad(int operand_characters) {
+        for (int i = operand_characters / 8; i < 3; ++i) put('\t');
+    }
+    void flush() {
+        out_text(std::string_view(text.data(), static_cast<std::size_t>(length)));
+        length = 0;
+    }
+};
+
+// "%s,%s" or "%s,%s,%s" of the three-register formats, with the short forms
+// of -S: a move shows its two registers, rd = rs is left out, and so is
+// rd = rt except in a subtraction (sub $1,$2,$1 keeps all three).
+void three_registers(line_text& t, uint32_t mask, int d, int s, int r, bool short_form,
+                     bool move_form) {
+    t.reg(d);
+    t.put(',');
+    if (short_form && move_form) {
+        t.reg(s);
+    } else if (short_form && d == s) {
+        t.reg(r);
+    } else if (short_form && d == r && mask == format::three_reg) {
+        t.reg(s);
+    } else {
+        t.reg(s);
+        t.put(',');
+        t.reg(r);
+    }
+}
+
+// Branch target: absolute "0x%x", or "%xr" from the last label under -r.
+void branch_target(line_text& t, uint32_t target) {
+    if (has_flag(flag::relative) && target >= last_label_address) {
+        t.hex(target - last_label_address, 1);
+        t.put('r');
+    } else {
+        t.put("0x");
+        t.hex(target, 1);
+    }
+}
+
+} // namespace
+
+const char* register_name(int x) {
+    // Five slots, so that the up to three names of one operand text stay
+    // valid together; the slot advances at every call.
+    static char slots[5][10];
+    static int slot = 0;
+    slot = (slot + 1) % 5;
+    std::string_view name = register_text(x);
+    if (x < 0 || x >= 32 || !is_numbered_name(x)) return name.data(); // a fixed text
+    char* s = slots[slot];
+    name.copy(s, name.size());
+    s[name.size()] = '\0';
+    return s;
+}
+
+void decode_instruction(uint32_t address, uint32_t w) {
+    followed_pointer = 0;
+    bool move_form = false;
+
+    if (w == 0) {
+        out_text("nop\t\t\t\t");
+        end_instruction_line(address, 0);
+        return;
+    }
+    int index = find_opcode(w);
+    if (index < 0) {
+        line_text t;
+        t.put("const\t0x");
+        t.hex(w, 8);
+        t.put("\t\t");
+        t.flush();
+        end_instruction_line(address, w);
+        return;
+    }
+    if (has_flag(flag::highlight)) html_highlight(w);
+
+    const opcode_entry& entry = opcode_table[index];
+    const bool pseudo = has_flag(flag::pseudo_moves);
+    const bool short_form = pseudo || has_flag(flag::short_operands);
+    int s = rs(w), r = rt(w);
+    const int d = rd(w);
+    const uint32_t next = address + 4;
+
+    line_text t;
+    // -P: addi, addiu and ori from $0, and add, addu and or with a $0 source,
+    // are written as "move"; the non-zero source (or $0) becomes rs.
+    if (pseudo && ((w & 0xf8000000) == 0x20000000 || (w & 0xfc000000) == 0x34000000) && s == 0) {
+        move_form = true;
+    } else if (pseudo && ((w & 0xfc0007fe) == 0x00000020 || (w & 0xfc0007ff) == 0x00000025) &&
+               (s == 0 || r == 0)) {
+        if (r != 0) s = r, r = 0;
+        move_form = true;
+    }
+    if (move_form) {
+        t.put("move\t");
+    } else {
+        t.put(std::string_view(entry.name, strnlen(entry.name, sizeof entry.name)));
+        t.put('\t');
+    }
+    const int operands_start = t.length;
+    bool padded = true; // the format takes the usual padding
+
+    switch (entry.mask) {
+    case format::three_reg:
+    case format::three_reg_sub:
+        three_registers(t, entry.mask, d, s, r, short_form, move_form);
+        break;
+    case format::three_reg_full:
+        three_registers(t, entry.mask, d, s, r, false, false); // "%s,%s,%s" rd, rs, rt
+        break;
+    case format::shift_var: three_registers(t, entry.mask, d, r, s, false, false); break;
+    case format::shift: // "%s," rd unless -S and rd = rt, then "%s,%d" rt, sa
+        if (!(short_form && d == r)) t.reg(d), t.put(',');
+        t.reg(r);
+        t.put(',');
+        t.decimal(sa(w));
+        break;
+    case format::imm_signed:
+    case format::imm_unsigned: // "%s," rt, "%s," rs unless left out, then the immediate
+        t.reg(r);
+        t.put(',');
+        if (!move_form && !(short_form && s == r)) t.reg(s), t.put(',');
+        if (entry.mask == format::imm_unsigned) {
+            t.put("0x");
+            t.hex(uimm(w), 1);
+        } else {
+            t.decimal(simm(w));
+            // The immediate echo "=0x%04x": for values above 9 and negative
+            // ones, but not for the stack adjustment addiu $sp,$sp,...
+            if (static_cast<uint32_t>(simm(w)) > 9 && (w & 0xffff0000) != 0x27bd0000) {
+                t.put("=0x");
+                t.hex(uimm(w), 4);
+            }
+        }
+        break;
+    case format::lui: // "%s,0x%x" rt, uimm
+        t.reg(r);
+        t.put(",0x");
+        t.hex(uimm(w), 1);
+        break;
+    case format::load_store: // "%s,%d(%s)" rt, simm, rs
+        t.reg(r);
+        t.put(',');
+        t.decimal(simm(w));
+        t.put('(');
+        t.reg(s);
+        t.put(')');
+        break;
+    case format::cache: // "%d,%d(%s)" op, simm, rs
+        t.decimal(r);
+        t.put(',');
+        t.decimal(simm(w));
+        t.put('(');
+        t.reg(s);
+        t.put(')');
+        break;
+    case format::branch2: // "%s,%s," rs, rt, then the target
+        t.reg(s);
+        t.put(',');
+        t.reg(r);
+        t.put(',');
+        branch_target(t, next + static_cast<uint32_t>(simm(w)) * 4);
+        break;
+    case format::branch1: // "%s," rs, then the target
+        t.reg(s);
+        t.put(',');
+        branch_target(t, next + static_cast<uint32_t>(simm(w)) * 4);
+        break;
+    case format::jump: {
+        // The target "0x%x" (linked in HTML output, counted as a call
+        // target), then "\t\t#" and the names at the target; no padding.
+        uint32_t target = (next & 0xf0000000) | (jump_index(w) << 2);
+        t.flush();
+        print_address(target, nullptr);
+        out_text("\t\t#");
+        show_labels(target, label_mode::comment);
+        end_instruction_line(address, w);
+        return;
+    }
+    case format::jalr: // "%s,%s" rd, rs
+        t.reg(d);
+        t.put(',');
+        t.reg(s);
+        break;
+    case format::reg_rs: t.reg(s); break;
+    case format::reg_rd: t.reg(d); break;
+    case format::two_reg: // "%s,%s" rs, rt
+        t.reg(s);
+        t.put(',');
+        t.reg(r);
+        break;
+    case format::code: // "0x%05x" code20
+        t.put("0x");
+        t.hex(code20(w), 5);
+        break;
+    case format::trap: // "%s,%s,0x%03x" rs, rt, code10
+        t.reg(s);
+        t.put(',');
+        t.reg(r);
+        t.put(",0x");
+        t.hex(code10(w), 3);
+        break;
+    case format::trap_imm: // "%s,%d" rs, simm
+        t.reg(s);
+        t.put(',');
+        t.decimal(simm(w));
+        break;
+    case format::sync: t.decimal(sa(w)); break;
+    case format::cp0_move: // "%s,R%d" rt, rd, ".%d" sel when not 0; under -c "# %s"
+        t.reg(r);
+        t.put(",R");
+        t.decimal(d);
+        if (sel(w) != 0) t.put('.'), t.decimal(sel(w));
+        t.pad(t.length - operands_start);
+        if (has_flag(flag::special_comments)) {
+            t.put("# ");
+            t.put(cp0_register_names[d]);
+        }
+        padded = false;
+        break;
+    case format::coprocessor: // "0x%07x" index
+        t.put("0x");
+        t.hex(jump_index(w), 7);
+        break;
+    default: t.put("unknown"); break;
+    }
+    if (padded) t.pad(t.length - operands_start);
+    t.flush();
+
+    // Data behind a $gp- or $s7-relative load, store or addiu. An addiu with
+    // rs = rt only sets up its base register and shows nothing.
+    s = rs(w);
+    if (entry.mask == format::load_store || ((w & 0xfc000000) == 0x24000000 && s != rt(w))) {
+        if (s == 28 && settings.gp_value != 0) {
+            // lw $t9,offset($gp) loads a function pointer from the global
+            // pointer area.
+            display_mode mode = (w & 0xffff0000) == 0x8f990000 ? display_mode::function_pointer
+                                                               : display_mode::plain;
+            data_display(settings.gp_value + static_cast<uint32_t>(simm(w)), true, mode);
+        } else if (s == 23 && settings.s7_value != 0) {
+            data_display(settings.s7_value + static_cast<uint32_t>(simm(w)), true,
+                         display_mode::plain);
+        }
+    }
+    end_instruction_line(address, w);
+}

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 constexpr uint32_t OPERAND_BITS = 0x03ffffff;
 constexpr int opcode_count = 133;
@@ -15,7 +16,16 @@ struct opcode_entry {
 
 extern const std::array<opcode_entry, opcode_count> opcode_table;
 
-// Index of the first entry that accepts w, or -1.
+// True when entry e accepts word w: every non-operand bit equals e's match.
+constexpr bool opcode_accepts(const opcode_entry& e, uint32_t w) {
+    return (w & ~(e.mask & OPERAND_BITS)) == e.match;
+}
+
+// Index of the first entry that accepts w, or -1. Uses a prebuilt index.
 int find_opcode(uint32_t w);
+// The same answer by a plain scan of the table in order (reference for tests).
+int find_opcode_by_scan(uint32_t w);
 // Checks the table and prints its coverage to the current output stream.
 void opcode_selftest();
+// The self-check over any list of entries (opcode_selftest passes the table).
+void check_opcode_entries(std::span<const opcode_entry> entries);

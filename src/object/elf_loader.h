@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 // Layout of the image made from an object; all zero for a raw dump.
 struct object_layout {
@@ -15,5 +16,62 @@ struct object_layout {
 
 extern object_layout object;
 
+// Where the loader found the tables it reads after the section scan.
+struct object_tables {
+    int text_index;            // section number of .text, -1 when absent
+    int data_index;            // section number of .data, -1 when absent
+    int bss_index;             // section number of .bss, -1 when absent
+    uint32_t symtab_offset;    // file offset of .symtab, 0 when absent
+    uint32_t symbol_total;     // entries of .symtab
+    uint32_t strtab_offset;    // file offset of .strtab, 0 when absent
+    uint32_t reltab_offset;    // file offset of .rel.text, 0 when absent
+    uint32_t relocation_total; // entries of .rel.text
+};
+
+extern object_tables tables;
+
+// One section header, the fields the loader uses, in host order.
+struct section_header {
+    uint32_t name_offset; // sh_name: offset of the name in the section-name table
+    uint32_t type;        // sh_type (shown by -D only)
+    uint32_t offset;      // sh_offset: file offset of the contents
+    uint32_t size;        // sh_size
+};
+
+// A name read from the object: plain, and with '@' in front.
+struct object_name {
+    const char* plain;
+    const char* data; // '@' + plain
+};
+
 // Turns an ELF object input into its image; leaves any other input alone.
+// For an object, start, offset and size are replaced by the image's, and
+// settings.input becomes the image file named by settings.image_path.
 void load_object(uint32_t& start, uint32_t& offset, int32_t& size);
+
+// Reads section header index of the object into header and returns its name;
+// writes its -D line when dump_line is set.
+const char* read_section_header(int index, section_header& header, bool dump_line = true);
+
+// The NUL-terminated text at table_offset + name_offset of the object, cut at
+// 48 characters; valid until the next call.
+object_name read_string(uint32_t table_offset, uint32_t name_offset);
+
+// Two- and four-byte fields in the object's byte order (the little_endian flag).
+uint16_t object_half(const unsigned char* bytes);
+uint32_t object_word(const unsigned char* bytes);
+void put_object_half(unsigned char* bytes, uint16_t value);
+void put_object_word(unsigned char* bytes, uint32_t value);
+
+// Positions the object file, a position past 0x7fffffff counting as failed
+// (so that a huge offset is never taken as one from the end); then reads
+// count bytes and tells whether all of them came.
+bool read_object_at(uint64_t position, void* buffer, int count);
+
+// Positions the image file at a file position of the image.
+void seek_image(uint64_t position);
+// Writes bytes at the image file's position; a short write ends the run.
+void write_image(const void* bytes, int count);
+
+// Back to the state before any object was loaded (for tests).
+void reset_object_loader();

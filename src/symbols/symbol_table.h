@@ -33,3 +33,5 @@ int first_symbol_at(uint32_t address);
 // Writes the name, or "0x%x" of the address counted as a call target; linked
 // to its page in HTML output. escape_name: the name came from the input file.
 void print_address(uint32_t address, const char* name, bool escape_name = false);
+// Empties the table and releases its texts (for tests; the program never calls it).
+void reset_symbol_table();

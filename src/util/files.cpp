@@ -1,35 +1,107 @@
-// Temporary minimal file helpers; replaced by the full utility library.
+// Guarded stream operations with display names, and the line reader of the
+// map files. Open, close and seek failures end the program here, so callers
+// never check for them.
+#include <cerrno>
 #include <cstring>
 
+#include "util/platform.h"
 #include "util/zo.h"
 
 int zo_lineno = 0;
 
+namespace {
+
+// Display names by file descriptor; only the copies zo_fopen made are owned.
+struct stream_name {
+    const char* text;
+    bool owned;
+};
+constexpr int name_slots = 20;
+stream_name names[name_slots] = {{"stdin", false}, {"stdout", false}, {"stderr", false}};
+
+// The slot of a stream's descriptor, or null when it has none.
+stream_name* slot_of(FILE* stream) {
+    if (stream == nullptr) return nullptr;
+    int fd = platform_descriptor(stream);
+    return fd >= 0 && fd < name_slots ? &names[fd] : nullptr;
+}
+
+void release(stream_name& slot) {
+    if (slot.owned) zo_free(const_cast<char*>(slot.text));
+    slot = {nullptr, false};
+}
+
+} // namespace
+
 FILE* zo_fopen(const char* path, const char* mode) {
-    FILE* f = fopen(path, mode);
-    if (!f) zo_error(path, "*can't open");
-    zo_lineno = 0;
-    return f;
-}
-int zo_fclose(FILE* stream) {
-    if (stream && fclose(stream) != 0) zo_error("unknown file", "*closing error");
-    return 0;
-}
-int zo_fread(FILE* stream, int n, void* buffer) {
-    return static_cast<int>(fread(buffer, 1, static_cast<size_t>(n), stream));
-}
-int zo_fseek(FILE* stream, int32_t offset) {
-    if (fseek(stream, offset, offset < 0 ? SEEK_END : SEEK_SET) != 0)
-        zo_error("unknown file", "*fseek error");
-    return 0;
-}
-const char* zo_fname(FILE*) { return "unknown file"; }
-int zo_getline(FILE* stream, int n, char* buffer) {
-    for (;;) {
-        if (!fgets(buffer, n, stream)) return 0;
-        ++zo_lineno;
-        size_t len = strlen(buffer);
-        while (len > 0 && (buffer[len - 1] == '\n' || buffer[len - 1] == '\r')) buffer[--len] = 0;
-        if (len > 0) return static_cast<int>(len);
+    // Cleared so that a failure without an error number reads "can't open".
+    errno = 0;
+    FILE* stream = platform_fopen(path, mode);
+    if (stream == nullptr) zo_error(path, "*can't open");
+    if (stream_name* slot = slot_of(stream)) {
+        release(*slot);
+        *slot = {zo_strjoin(path, nullptr), true};
     }
+    zo_lineno = 0;
+    return stream;
+}
+
+int zo_fclose(FILE* stream) {
+    if (stream == nullptr) return 0;
+    const char* name = zo_fname(stream);
+    // The copy is taken out of the table first and released only after the
+    // close: it is the name of the message if the close fails.
+    char* taken = nullptr;
+    int fd = platform_descriptor(stream);
+    if (fd >= 3 && fd < name_slots) {
+        if (names[fd].owned) taken = const_cast<char*>(names[fd].text);
+        names[fd] = {nullptr, false};
+    }
+    errno = 0;
+    if (fclose(stream) != 0) zo_error(name, "*closing error");
+    zo_free(taken);
+    return 0;
+}
+
+int zo_fread(FILE* stream, int n, void* buffer) {
+    if (n <= 0) return 0;
+    return int(fread(buffer, 1, size_t(n), stream));
+}
+
+int zo_fseek(FILE* stream, int32_t offset) {
+    errno = 0;
+    if (fseek(stream, offset, offset < 0 ? SEEK_END : SEEK_SET) != 0)
+        zo_error(zo_fname(stream), "*fseek error");
+    return 0;
+}
+
+const char* zo_fname(FILE* stream) {
+    stream_name* slot = slot_of(stream);
+    return slot != nullptr && slot->text != nullptr ? slot->text : "unknown file";
+}
+
+int zo_getline(FILE* stream, int n, char* buffer) {
+    // fgets with room for no character would return empty lines for ever.
+    if (n < 2) return 0;
+    for (;;) {
+        if (fgets(buffer, n, stream) == nullptr) return 0;
+        ++zo_lineno;
+        int length = int(strlen(buffer));
+        if (length >= n - 1 && buffer[length - 1] != '\n')
+            zo_message("%s: line %d too long (max %d chars, but %d / last 0x%02x)\n'%s'",
+                       zo_fname(stream), zo_lineno, n, length,
+                       unsigned(static_cast<unsigned char>(buffer[length - 1])), buffer);
+        if (length > 0 && buffer[length - 1] == '\n') --length;
+        while (length > 0 && buffer[length - 1] == '\r') --length;
+        buffer[length] = 0;
+        if (length > 0) return length;
+    }
+}
+
+void zo_reset_files() {
+    for (int fd = 3; fd < name_slots; ++fd) release(names[fd]);
+    names[0] = {"stdin", false};
+    names[1] = {"stdout", false};
+    names[2] = {"stderr", false};
+    zo_lineno = 0;
 }

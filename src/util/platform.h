@@ -1,14 +1,17 @@
 // The few pieces of the utility library that differ between Linux and
 // Windows. Each build links exactly one of platform_posix.cpp and
-// platform_win32.cpp.
+// platform_win32.cpp; the shared files call these and hold no conditionals.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
+
+// ---- provided by platform_posix.cpp or platform_win32.cpp ---------------
 
 // The banner's platform label ("Linux x86_32" or "Win32 x86_32 X").
 const char* platform_label();
-// True for a character that separates path components.
+// True for the character after which zo_basename starts the base name.
 bool platform_is_separator(char c);
 // True when a directory ending in c needs no separator before a name.
 bool platform_ends_directory(char c);
@@ -16,9 +19,22 @@ bool platform_ends_directory(char c);
 char platform_separator();
 // Start-up wait of the Windows build (ZO_FWINE=resize); nothing elsewhere.
 void platform_startup_prompt();
-// The millisecond clock's raw reading and its ticks per millisecond; the
-// first call may end the run when the clock is unusable.
-int64_t platform_clock_reading();
-int64_t platform_clock_ticks_per_ms();
-// Time text for ctime's failures or negative times; null when not handled.
-char* platform_ctime_fallback(time_t when);
+// Ticks per second of the millisecond clock's counter; 0 when there is none.
+int64_t platform_clock_frequency();
+// The counter's current reading, in its own ticks.
+int64_t platform_clock_count();
+// ctime of when, or a text of the platform's own for times its ctime can
+// not take; null when there is no text.
+char* platform_ctime(time_t when);
+// fopen; a mode holding 'x' creates the file and fails when it exists.
+FILE* platform_fopen(const char* path, const char* mode);
+// The stream's file descriptor, -1 when it has none.
+int platform_descriptor(FILE* stream);
+
+// ---- shared helpers that the platform files use -------------------------
+
+// Reads standard input up to and including a newline, or to its end.
+void wait_for_line();
+// "Thu 1970-Jan-01 00:59:59" for when = -1: the calendar fields of UTC plus
+// one hour, in a static buffer valid until the next call.
+char* utc_plus_one_text(time_t when);

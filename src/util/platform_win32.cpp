@@ -1,1 +1,84 @@
-#include "util/zo.h"
+// The Windows side of the utility library: backslash paths with drive names,
+// the performance counter as the millisecond clock, the ZO_FWINE start-up
+// prompt, an exclusive fopen and a time text for negative times.
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include "util/platform.h"
+
+const char* platform_label() {
+    return "Win32 x86_32 X";
+}
+
+// A slash is an ordinary character in a base name here.
+bool platform_is_separator(char c) {
+    return c == '\\';
+}
+
+// "C:" names the current directory of drive C, so "C:" + "a.htm" is a path.
+bool platform_ends_directory(char c) {
+    return c == '\\' || c == ':';
+}
+
+char platform_separator() {
+    return '\\';
+}
+
+// Under wine the console window may need resizing before the first line
+// appears; ZO_FWINE=resize gives the user the chance. Other values do nothing.
+void platform_startup_prompt() {
+    const char* wine = getenv("ZO_FWINE");
+    if (wine == nullptr || strcmp(wine, "resize") != 0) return;
+    fputs("Resize window, then press ENTER \a", stderr);
+    fflush(stderr);
+    wait_for_line();
+}
+
+int64_t platform_clock_frequency() {
+    LARGE_INTEGER frequency;
+    if (!QueryPerformanceFrequency(&frequency)) return 0;
+    return int64_t(frequency.QuadPart);
+}
+
+int64_t platform_clock_count() {
+    LARGE_INTEGER count;
+    QueryPerformanceCounter(&count);
+    return int64_t(count.QuadPart);
+}
+
+// The C runtime's ctime takes no negative time (time() gives -1 when it
+// fails), so such times get a text of their own.
+char* platform_ctime(time_t when) {
+    if (when < 0) return utc_plus_one_text(when);
+    return ctime(&when);
+}
+
+// The C runtime's fopen knows no 'x': create the file with _O_EXCL and hand
+// the descriptor to a stream opened with the rest of the mode.
+FILE* platform_fopen(const char* path, const char* mode) {
+    if (strchr(mode, 'x') == nullptr) return fopen(path, mode);
+    char stream_mode[16];
+    size_t length = 0;
+    for (const char* m = mode; *m != 0 && length + 1 < sizeof stream_mode; ++m)
+        if (*m != 'x') stream_mode[length++] = *m;
+    stream_mode[length] = 0;
+    int fd = _open(path, _O_CREAT | _O_EXCL | _O_BINARY | _O_RDWR, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return nullptr;
+    FILE* stream = _fdopen(fd, stream_mode);
+    if (stream == nullptr) {
+        int error = errno;
+        _close(fd);
+        errno = error;
+    }
+    return stream;
+}
+
+int platform_descriptor(FILE* stream) {
+    return _fileno(stream);
+}

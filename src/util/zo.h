@@ -69,3 +69,15 @@ int zo_getline(FILE* stream, int n, char* buffer);
 int64_t zo_milsec();
 // 24-character local time text of when (0: now); valid until the next call.
 char* zo_ctime(time_t when);
+// Replaces the millisecond clock's counter (ticks per second, 0 for none, and
+// the current count); null restores the platform's own. For tests.
+void zo_set_clock_source(int64_t (*frequency)(), int64_t (*count)());
+
+// ---- clean state for unit tests ------------------------------------------
+
+// Forgets the recorded arguments and the exit hook.
+void zo_reset_messages();
+// Empties the stream name table (descriptors 3 to 19) and zo_lineno.
+void zo_reset_files();
+// Restores the platform clock and forgets its starting point.
+void zo_reset_clock();

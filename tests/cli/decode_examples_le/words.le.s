@@ -1,0 +1,37 @@
+# The example words of the decoder, one per line, listed from 0x80001000.
+.set noreorder
+    .word 0x1040000a
+    .word 0x27bdffe0
+    .word 0x2484ffff
+    .word 0x24420009
+    .word 0x2442000a
+    .word 0x24040064
+    .word 0x00002025
+    .word 0x00102025
+    .word 0x00451021
+    .word 0x00a21021
+    .word 0x00a21023
+    .word 0x00451023
+    .word 0x00021080
+    .word 0x34420123
+    .word 0x0c100040
+    .word 0x40026000
+    .word 0x40826001
+    .word 0x0000000d
+    .word 0x00c7000c
+    .word 0x0000000f
+    .word 0x008001b4
+    .word 0xbc850010
+    .word 0x42000018
+    .word 0x0000000e
+    .word 0x8f998010
+    .word 0x279c7ff0
+    .word 0x8c080004
+    .word 0x00000000
+    .word 0x40000000
+    .word 0x40086000
+    .word 0x40800000
+    .word 0x40000010
+    .word 0x0000000c
+    .word 0x70000020
+    .word 0x74000000

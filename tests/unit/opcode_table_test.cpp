@@ -1,0 +1,139 @@
+// The opcode table: the indexed lookup against the plain scan, the words that
+// decide between overlapping entries, and the self-check's findings.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "mips/opcode_table.h"
+#include "test_support.h"
+
+namespace {
+
+int index_of(const char* name) {
+    for (int i = 0; i < opcode_count; ++i) {
+        if (std::strcmp(opcode_table[i].name, name) == 0) return i;
+    }
+    ADD_FAILURE() << "no entry " << name;
+    return -2;
+}
+
+std::string selftest_text(const std::vector<opcode_entry>& entries) {
+    output_capture out;
+    check_opcode_entries(entries);
+    return out.text();
+}
+
+std::vector<opcode_entry> table_copy() {
+    return {opcode_table.begin(), opcode_table.end()};
+}
+
+const char* const clean_report = "mfc0/cop0: ambiguous definition\n"
+                                 "mtc0/cop0: ambiguous definition\n"
+                                 "0xd6f074c0 opcodes mapped (0.839)\n";
+
+} // namespace
+
+TEST(FindOpcode, IndexAgreesWithTheScan) {
+    std::mt19937 random(20261207);
+    for (uint32_t major = 0; major < 64; ++major) {
+        for (int i = 0; i < 4096; ++i) {
+            uint32_t w = (major << 26) | (random() & OPERAND_BITS);
+            ASSERT_EQ(find_opcode(w), find_opcode_by_scan(w)) << std::hex << w;
+        }
+        // The operand bits all clear and all set.
+        ASSERT_EQ(find_opcode(major << 26), find_opcode_by_scan(major << 26));
+        ASSERT_EQ(find_opcode(major << 26 | OPERAND_BITS),
+                  find_opcode_by_scan(major << 26 | OPERAND_BITS));
+    }
+    for (const opcode_entry& e : opcode_table) {
+        // Each row's own match word, and the word with every operand bit set.
+        for (uint32_t w : {e.match, e.match | (e.mask & OPERAND_BITS)}) {
+            ASSERT_EQ(find_opcode(w), find_opcode_by_scan(w)) << std::hex << w;
+            ASSERT_GE(find_opcode(w), 0) << e.name;
+        }
+        // One non-operand bit changed: some other entry or none, alike.
+        for (int bit = 0; bit < 26; ++bit) {
+            uint32_t w = e.match ^ (uint32_t{1} << bit);
+            ASSERT_EQ(find_opcode(w), find_opcode_by_scan(w)) << std::hex << w;
+        }
+    }
+}
+
+TEST(FindOpcode, EveryRowFindsItselfUnlessAnEarlierRowCoversIt) {
+    for (int i = 0; i < opcode_count; ++i) {
+        int found = find_opcode(opcode_table[i].match);
+        if (i == index_of("cop0")) {
+            EXPECT_EQ(found, index_of("mfc0")); // mfc0 shares cop0's match word
+        } else {
+            EXPECT_EQ(found, i) << opcode_table[i].name;
+        }
+    }
+}
+
+TEST(FindOpcode, OverlapsAndHoles) {
+    EXPECT_EQ(find_opcode(0x00000000), index_of("sll")); // the decoder shows nop first
+    EXPECT_EQ(find_opcode(0x40000000), index_of("mfc0"));
+    EXPECT_EQ(find_opcode(0x40086000), index_of("mfc0"));
+    EXPECT_EQ(find_opcode(0x40800000), index_of("mtc0"));
+    EXPECT_EQ(find_opcode(0x40000010), index_of("cop0")); // bits 3 to 10 not zero
+    EXPECT_EQ(find_opcode(0x42000018), index_of("cop0")); // eret
+    EXPECT_EQ(find_opcode(0x40400000), index_of("cop0")); // cfc0
+    EXPECT_EQ(find_opcode(0x0000000d), index_of("break"));
+    EXPECT_EQ(find_opcode(0x0000000c), index_of("syscall"));
+    EXPECT_EQ(find_opcode(0x0000000f), index_of("sync"));
+    EXPECT_EQ(find_opcode(0x0000000e), -1);
+    EXPECT_EQ(find_opcode(0x70000020), -1); // clz
+    EXPECT_EQ(find_opcode(0x74000000), -1); // jalx
+    EXPECT_EQ(find_opcode(0x00000001), -1); // movf
+    EXPECT_EQ(find_opcode(0x00200008), index_of("jr"));
+    EXPECT_EQ(find_opcode(0x00200408), -1); // jr with a hint
+    EXPECT_EQ(find_opcode(0x0000080f), -1); // sync with an rd bit
+    EXPECT_EQ(find_opcode(0x0000004f), index_of("sync"));
+}
+
+TEST(OpcodeSelftest, ReportsTheTableAsBuilt) {
+    reset_settings();
+    output_capture out;
+    opcode_selftest();
+    EXPECT_EQ(out.text(), clean_report);
+}
+
+TEST(OpcodeSelftest, ReportsAMatchBitInsideItsOperandBitsAndStillCountsIt) {
+    std::vector<opcode_entry> entries = table_copy();
+    entries[index_of("add")].match |= 0x00000800; // an rd bit
+    EXPECT_EQ(selftest_text(entries), std::string("add: illegal definition\n") + clean_report);
+}
+
+TEST(OpcodeSelftest, ReportsDuplicateNamesAndNewOverlaps) {
+    std::vector<opcode_entry> entries = table_copy();
+    std::strcpy(entries[index_of("xori")].name, "xor");
+    EXPECT_EQ(selftest_text(entries), "mfc0/cop0: ambiguous definition\n"
+                                      "mtc0/cop0: ambiguous definition\n"
+                                      "xor: duplicate name\n"
+                                      "0xd6f074c0 opcodes mapped (0.839)\n");
+
+    // A catch-all for major opcode 0 covers every SPECIAL row after it, each
+    // reported in table order, and nothing of the other major opcodes.
+    entries = table_copy();
+    entries[index_of("add")].mask = 0x03ffffff;
+    entries[index_of("add")].match = 0;
+    std::string text = selftest_text(entries);
+    EXPECT_EQ(text.find("add/addu: ambiguous definition\n"), 0u) << text;
+    EXPECT_NE(text.find("add/xor: ambiguous definition\n"), std::string::npos);
+    EXPECT_EQ(text.find("add/addi:"), std::string::npos);
+}
+
+TEST(OpcodeSelftest, ComputesTheShareInThousandths) {
+    // 2^26 words: 1/64 of the space, 15.6 thousandths, truncated.
+    std::vector<opcode_entry> entries{{"one", 0x00000000, 0x03ffffff}};
+    EXPECT_EQ(selftest_text(entries), "0x04000000 opcodes mapped (0.015)\n");
+    // A fixed word counts 1; an overlap is reported with the earlier name first.
+    entries.push_back({"two", 0x04000000, 0x00000000});
+    entries.push_back({"three", 0x00000001, 0x00000000});
+    EXPECT_EQ(selftest_text(entries), "one/three: ambiguous definition\n"
+                                      "0x04000002 opcodes mapped (0.015)\n");
+    EXPECT_EQ(selftest_text({}), "0x00000000 opcodes mapped (0.000)\n");
+}
