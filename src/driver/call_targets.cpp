@@ -62,8 +62,9 @@ void link_call_targets() {
 }
 
 void sort_call_targets() {
-    std::stable_sort(call_targets.begin(), call_targets.begin() + call_target_count,
-                     [](const call_target& a, const call_target& b) { return a.address > b.address; });
+    std::stable_sort(
+        call_targets.begin(), call_targets.begin() + call_target_count,
+        [](const call_target& a, const call_target& b) { return a.address > b.address; });
     rebuild_index();
 }
 

@@ -27,7 +27,9 @@ constexpr uint32_t jr_ra = 0x03e00008;
 
 // 0?01xx ...   beq, bne, blez, bgtz and their likely forms (primary opcodes
 // 4 to 7 and 20 to 23); other branches and jumps do not extend a function.
-bool is_conditional_branch(uint32_t w) { return (w & 0xb0000000) == 0x10000000; }
+bool is_conditional_branch(uint32_t w) {
+    return (w & 0xb0000000) == 0x10000000;
+}
 
 void write_name(const symbol_entry& e) {
     if (e.from_input)

@@ -91,13 +91,13 @@ void list_one_word(uint32_t word) {
 // nothing more.
 void end_run() {
     if (html_output()) html_close_pages();
-    // A listing cut short by a failed write (a full disk) must not end as a
-    // success.
-    if (!html_output() && (std::fflush(settings.output) != 0 || std::ferror(settings.output)))
-        zo_error(zo_fname(settings.output), "*write error");
     zo_fclose(settings.input);
     settings.input = nullptr;
     if (settings.image_path != nullptr) std::remove(settings.image_path);
+    // A listing cut short by a failed write (a full disk) must not end as a
+    // success. (Page files report their errors when they are closed.)
+    if (!html_output() && (std::fflush(settings.output) != 0 || std::ferror(settings.output)))
+        zo_error(zo_fname(settings.output), "*write error");
 }
 
 } // namespace
@@ -111,6 +111,12 @@ uint32_t assemble_word(const unsigned char bytes[4]) {
 
 void list_words() {
     const bool html = html_output();
+    // Nothing has been written to standard output yet: give it a larger buffer
+    // than the default of one disk block, so that a big listing costs few
+    // write calls.
+    static char stdout_buffer[1 << 16];
+    if (!html && settings.output == stdout)
+        std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
     while (settings.line_budget > 0) {
         // size counts down the bytes still to list; a trailing part word is
         // not listed. (Checked before subtracting, so a size near the lowest

@@ -11,7 +11,9 @@ extern std::array<uint32_t, recent_word_count> recent_words;
 extern int recent_index;
 
 // The word listed k + 1 steps before the one being handled (k from 0 to 49).
-inline uint32_t recent_word(int k) { return recent_words[(recent_index + k) % recent_word_count]; }
+inline uint32_t recent_word(int k) {
+    return recent_words[(recent_index + k) % recent_word_count];
+}
 
 // Assembles 4 input bytes in file order into a word by the run's byte order.
 uint32_t assemble_word(const unsigned char bytes[4]);

@@ -6,10 +6,36 @@
 #include "driver/run_settings.h"
 #include "html/page_elements.h"
 
-void out_char(char c) { putc(c, settings.output); }
+namespace {
+
+// The listing writes a few short pieces per word, millions of times for a
+// large dump; one thread writes, so the per-call stream locking is skipped.
+#if defined(_WIN32)
+inline void put_byte(char c, FILE* f) {
+    _putc_nolock(c, f);
+}
+inline void put_bytes(const char* p, size_t n, FILE* f) {
+    _fwrite_nolock(p, 1, n, f);
+}
+#else
+inline void put_byte(char c, FILE* f) {
+    putc_unlocked(c, f);
+}
+inline void put_bytes(const char* p, size_t n, FILE* f) {
+    fwrite_unlocked(p, 1, n, f);
+}
+#endif
+
+constexpr char hex_digits[] = "0123456789abcdef";
+
+} // namespace
+
+void out_char(char c) {
+    put_byte(c, settings.output);
+}
 
 int out_text(std::string_view text) {
-    fwrite(text.data(), 1, text.size(), settings.output);
+    put_bytes(text.data(), text.size(), settings.output);
     return static_cast<int>(text.size());
 }
 
@@ -22,30 +48,31 @@ int out_format(const char* format, ...) {
 }
 
 int out_hex(uint32_t value, int min_digits) {
-    char digits[8];
-    int n = 0;
+    // At most 8 digits of the value, padded with zeros to min_digits.
+    char text[40];
+    if (min_digits > 32) min_digits = 32;
+    int end = sizeof text, n = end;
     do {
-        digits[n++] = "0123456789abcdef"[value & 15];
+        text[--n] = hex_digits[value & 15];
         value >>= 4;
     } while (value != 0);
-    int written = 0;
-    for (; min_digits > n; --min_digits, ++written) out_char('0');
-    while (n > 0) out_char(digits[--n]), ++written;
-    return written;
+    while (end - n < min_digits) text[--n] = '0';
+    put_bytes(text + n, static_cast<size_t>(end - n), settings.output);
+    return end - n;
 }
 
 int out_decimal(int32_t value) {
-    char digits[12];
-    int n = 0;
-    uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    char text[12];
+    int end = sizeof text, n = end;
+    uint32_t magnitude =
+        value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
     do {
-        digits[n++] = static_cast<char>('0' + magnitude % 10);
+        text[--n] = static_cast<char>('0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude != 0);
-    int written = 0;
-    if (value < 0) out_char('-'), ++written;
-    while (n > 0) out_char(digits[--n]), ++written;
-    return written;
+    if (value < 0) text[--n] = '-';
+    put_bytes(text + n, static_cast<size_t>(end - n), settings.output);
+    return end - n;
 }
 
 int out_input_text(std::string_view text) {

@@ -20,10 +20,19 @@ namespace {
 // The pre-pass stops once this page start index has been recorded.
 constexpr int last_page_index = page_capacity - 1;
 
+// Stream buffer of a page: a page of listing goes out in a write or two.
+constexpr size_t page_buffer_size = 64 * 1024;
+
+// Opens path for writing as the current output.
+void open_output(const char* path) {
+    settings.output = zo_fopen(path, "w");
+    setvbuf(settings.output, nullptr, _IOFBF, page_buffer_size);
+}
+
 // Opens a file of the page set in the output directory as the current output.
 void open_output_page(const char* name) {
     char* path = zo_pathjoin(settings.html_dir, name);
-    settings.output = zo_fopen(path, "w");
+    open_output(path);
     zo_free(path);
 }
 
@@ -122,13 +131,24 @@ void html_prepass() {
     int32_t remaining = settings.size;
     pages.starts[0] = a;
     total_functions = 0;
+    // The range is read in blocks; a word is taken while 4 bytes of it came,
+    // exactly as the listing reads it word by word.
+    unsigned char block[4096];
+    int filled = 0, used = 0;
+    bool input_ended = false;
     for (;;) {
         // Counted down as the listing does: a negative rest ends the range.
         if (remaining < 4) break;
         remaining -= 4;
-        unsigned char bytes[4];
-        if (zo_fread(settings.input, 4, bytes) < 4) break;
-        uint32_t word = assemble_word(bytes);
+        if (filled - used < 4) {
+            if (input_ended) break; // a part word at the end is not listed
+            filled = zo_fread(settings.input, sizeof block, block);
+            used = 0;
+            input_ended = filled < static_cast<int>(sizeof block);
+            if (filled < 4) break;
+        }
+        uint32_t word = assemble_word(block + used);
+        used += 4;
         int32_t d = static_cast<int32_t>(a - pages.starts[last]);
         bool end_page = false;
         if (function_end_check(end_check::track_query, a, word) != 0) {
@@ -158,13 +178,13 @@ void html_prepass() {
 }
 
 void html_page_switch(uint32_t a) {
-    if (!html_output() || pages.count == 0 || a != pages.starts[pages.current]) return;
+    if (!html_output() || pages.current >= pages.count || a != pages.starts[pages.current]) return;
     html_page_tail();
     char name[20];
     zo_snprintf(name, sizeof name, "%08x.htm", a);
     char* path = zo_pathjoin(settings.html_dir, name);
     if (pages.current == 0) write_index(path);
-    settings.output = zo_fopen(path, "w");
+    open_output(path);
     zo_free(path);
     html_page_head(name, nullptr);
     if (pages.current > 0)
@@ -178,7 +198,10 @@ void html_page_switch(uint32_t a) {
 }
 
 void html_close_pages() {
-    ++pages.current;
+    // The open page is the last one written: its tail gets no Next link. (One
+    // step on from the index reaches the count whenever the listing ran to the
+    // end of the range; only a start past the end can be left unreached.)
+    pages.current = pages.count;
     html_page_tail();
     write_calls_page();
     fprintf(stderr, "%d call targets\n", call_target_count);

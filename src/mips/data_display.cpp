@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -31,40 +32,61 @@ int display_depth = 0;
 uint32_t display_last = 0;
 long display_saved_position = 0; // listing position to restore; 0: not saved
 
-// Blocks of the input kept for the displays. Every seek of the listing's
-// stream throws its buffer away, so a display that went to the stream for
-// its 50 bytes would make the listing re-read a whole buffer afterwards.
+// Blocks of the input kept for the displays. A seek away from the listing's
+// place and back throws the stream's buffer away, so a display that went to
+// the stream for its 50 bytes would make the listing re-read a whole buffer
+// afterwards.
 // Displays mostly read the same few data areas again and again; with the
 // blocks that hold them kept here, the stream is only moved when a display
 // needs a block it has not seen yet. The input does not change while it is
 // listed.
 constexpr int block_size = 16384;
-constexpr int block_slots = 64; // direct mapped: block number modulo slots
+constexpr int block_slots = 64; // any block in any slot; the least recently used goes
 struct cached_block {
-    int64_t number; // block number in the input; -1 for an empty slot
-    int length;     // bytes of the block that the input holds
+    int64_t number;    // block number in the input; -1 for an empty slot
+    int length;        // bytes of the block that the input holds
+    uint64_t last_use; // use count at its last use
 };
 std::array<cached_block, block_slots> blocks;
 unsigned char block_bytes[block_slots][block_size];
 FILE* cached_input = nullptr; // stream the blocks were read from
+int64_t input_size = -1;      // its length in bytes; -1 when not known
 bool input_moved = false;     // the stream has left the saved position
+uint64_t block_uses = 0;      // uses of blocks so far
 
 void forget_blocks() {
-    for (cached_block& b : blocks) b = {-1, 0};
+    for (cached_block& b : blocks) b = {-1, 0, 0};
     cached_input = settings.input;
+    input_size = -1;
+}
+
+// Takes the blocks and the length of a new input. Pointers often lead far
+// past the end of the input; knowing its length keeps them from costing a
+// seek each.
+void take_input() {
+    forget_blocks();
+    if (!cached_input) return;
+    input_moved = true;
+    if (std::fseek(cached_input, 0, SEEK_END) == 0) input_size = std::ftell(cached_input);
 }
 
 // The block of the given number, its length in *length; null when the
 // input can not be positioned there.
 const unsigned char* input_block(int64_t number, int* length) {
-    if (cached_input != settings.input) forget_blocks();
-    int slot = static_cast<int>(number % block_slots);
+    int slot = 0;
+    for (int i = 0; i < block_slots; ++i) {
+        if (blocks[i].number == number) {
+            slot = i;
+            break;
+        }
+        if (blocks[i].last_use < blocks[slot].last_use) slot = i;
+    }
     cached_block& b = blocks[slot];
     if (b.number != number) {
         int64_t start = number * block_size;
         if (start > LONG_MAX) return nullptr;
         input_moved = true;
-        b = {-1, 0};
+        b = {-1, 0, 0};
         if (std::fseek(settings.input, static_cast<long>(start), SEEK_SET) != 0) {
             std::clearerr(settings.input);
             return nullptr;
@@ -72,8 +94,9 @@ const unsigned char* input_block(int64_t number, int* length) {
         size_t got = std::fread(block_bytes[slot], 1, block_size, settings.input);
         // A short block at the end of the input is no end of the listing.
         std::clearerr(settings.input);
-        b = {number, static_cast<int>(got)};
+        b = {number, static_cast<int>(got), 0};
     }
+    b.last_use = ++block_uses;
     *length = b.length;
     return block_bytes[slot];
 }
@@ -85,6 +108,8 @@ bool read_window(uint32_t a, unsigned char (&bytes)[window_size]) {
     // as a position counted back from the end.
     if (a < settings.offset) return false;
     int64_t position = static_cast<int64_t>(a - settings.offset);
+    if (cached_input != settings.input) take_input();
+    if (input_size >= 0 && position > input_size - window_size) return false;
     int64_t number = position / block_size;
     int start = static_cast<int>(position % block_size);
     int copied = 0;
@@ -136,6 +161,7 @@ bool is_code_word(uint32_t p) {
 // Puts the listing's position back after the reads of a chain.
 void restore_position() {
     if (display_saved_position != 0) {
+        errno = 0;
         if (input_moved && std::fseek(settings.input, display_saved_position, SEEK_SET) != 0)
             zo_error(zo_fname(settings.input), "*fseek error");
         input_moved = false;
@@ -160,9 +186,9 @@ void data_display(uint32_t a, bool from_operand, display_mode mode) {
         out_text(has_flag(flag::sequence_unsafe) ? "# unsafe:" : "#");
 
     // In an operand's chain the names stand in place of the addresses.
-    if (!from_operand || !continuation) out_format(" %x", a);
+    if (!from_operand || !continuation) out_char(' '), out_hex(a, 0);
     if (show_labels(a, label_mode::comment) == 0 && from_operand && continuation)
-        out_format(" %x", a);
+        out_char(' '), out_hex(a, 0);
 
     if (display_depth == 1) followed_pointer = a;
     // Memory in the object's code section is not read.

@@ -4,6 +4,7 @@
 #include "mips/line_end.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "driver/listing.h"
@@ -29,6 +30,89 @@ constexpr uint32_t uimm(uint32_t w) {
 }
 constexpr uint32_t simm(uint32_t w) {
     return static_cast<uint32_t>(static_cast<int16_t>(w));
+}
+
+// What the major opcode (bits 31 to 26) says about the register a word
+// uses as base or source (distance 0) or writes (distance 1 and more).
+enum class major_kind : uint8_t {
+    access_writing_rt,   // addi, addiu, ori, loads, ll: base rs, writes rt
+    access_writing_none, // stores, sc: base rs, writes no register
+    jump,                // j, jal
+    branch,              // beq, bne, blez, bgtz and their likely forms
+    lui,                 // writes rt when rs is 0
+    writes_rt,           // slti, sltiu, andi, xori
+    special,             // major opcode 0: decided by the function field
+    ends,                // anything else ends the look-back
+};
+
+constexpr major_kind classify_major(uint32_t major) {
+    uint32_t v = major << 26;
+    bool base_using =
+        (v & 0xf8000000) == 0x20000000                         // addi, addiu
+        || ((v & 0xc0000000) == 0x80000000 && v != 0xbc000000) // loads, stores; not cache
+        || (v & 0xdc000000) == 0xc0000000                      // ll, sc
+        || v == 0x34000000;                                    // ori
+    if (base_using)
+        return (v & 0xe0000000) == 0xa0000000 || v == 0xe0000000 ? major_kind::access_writing_none
+                                                                 : major_kind::access_writing_rt;
+    if ((v & 0xf8000000) == 0x08000000) return major_kind::jump;
+    if ((v & 0xb0000000) == 0x10000000) return major_kind::branch;
+    if (v == 0x3c000000) return major_kind::lui;
+    if ((v & 0xf8000000) == 0x28000000 || v == 0x30000000 || v == 0x38000000)
+        return major_kind::writes_rt;
+    if (v == 0) return major_kind::special;
+    return major_kind::ends;
+}
+
+constexpr std::array<major_kind, 64> major_kinds = [] {
+    std::array<major_kind, 64> kinds{};
+    for (uint32_t major = 0; major < 64; ++major) kinds[major] = classify_major(major);
+    return kinds;
+}();
+static_assert(major_kinds[0x23] == major_kind::access_writing_rt);   // lw
+static_assert(major_kinds[0x2b] == major_kind::access_writing_none); // sw
+static_assert(major_kinds[0x2f] == major_kind::ends);                // cache
+static_assert(major_kinds[0x38] == major_kind::access_writing_none); // sc
+static_assert(major_kinds[0x31] == major_kind::ends);                // lwc1
+
+// A jump d words back: one right before the current instruction has it in
+// its delay slot; one further back means the lui may sit on another path.
+int jump_register(int d) {
+    if (d != 1) settings.flags |= flag::sequence_unsafe;
+    return 32;
+}
+
+// 000000 sssss ttttt ddddd aaaaa ffffff   the words of major opcode 0
+int special_register(uint32_t v, int d) {
+    if ((v & 0xfc00003e) == 0x00000008) return jump_register(d); // jr, jalr
+    if (v == 0) return 32;                                       // nop
+    if ((v & 0xfc0007f8) == 0x00000020                           // add ... nor
+        || (v & 0xfc0007ff) == 0x00000004                        // sllv
+        || (v & 0xfc0007fe) == 0x00000006                        // srlv, srav
+        || (v & 0xffe0003f) == 0                                 // sll
+        || (v & 0xffe0003e) == 0x00000002)                       // srl, sra
+        return rd(v);
+    return -1; // multiplies, mfhi, slt, syscall, ...
+}
+
+// The register that v uses as base or source (d = 0) or writes (d >= 1); see
+// sequence_register.
+inline int register_of(uint32_t v, int d) {
+    switch (major_kinds[v >> 26]) {
+    case major_kind::access_writing_rt: return d == 0 ? rs(v) : rt(v);
+    case major_kind::access_writing_none: return d == 0 ? rs(v) : 32;
+    default: break;
+    }
+    if (d == 0) return -1;
+    switch (major_kinds[v >> 26]) {
+    case major_kind::jump: return jump_register(d);
+    case major_kind::branch: return 32;
+    // 001111 00000 ttttt iiiiiiiiiiiiiiii   lui rt, imm
+    case major_kind::lui: return (v & 0xffe00000) == 0x3c000000 ? rt(v) : -1;
+    case major_kind::writes_rt: return rt(v);
+    case major_kind::special: return special_register(v, d);
+    default: return -1; // REGIMM branches, multiplies, coprocessor words, ...
+    }
 }
 
 // The comment-only entries of the sorted symbol table are met in address
@@ -58,7 +142,8 @@ void take_base_value(const char* comment) {
 }
 
 void write_map_comments(uint32_t a) {
-    comment_cursor = std::max(comment_cursor, first_symbol_at(a));
+    if (comment_cursor < symbol_count && symbol_table[comment_cursor].address < a)
+        comment_cursor = std::max(comment_cursor, first_symbol_at(a));
     // Comment-only entries sort before the named ones at the same address.
     while (comment_cursor < symbol_count) {
         const symbol_entry& e = symbol_table[comment_cursor];
@@ -78,21 +163,29 @@ void write_map_comments(uint32_t a) {
 // among the last sequence_length listed words without a write of that
 // register in between.
 void lui_look_back(uint32_t w) {
-    int h = sequence_register(w, 0);
+    int h = register_of(w, 0);
     if (h < 0) return;
     int length = std::clamp(settings.sequence_length, 0, recent_word_count);
-    for (int k = 0; k < length; ++k) {
-        uint32_t v = recent_word(k);
-        // 001111 00000 ttttt iiiiiiiiiiiiiiii   lui rt, imm
-        if ((v & 0xffe00000) == 0x3c000000 && rt(v) == h) {
-            uint32_t address =
-                (w & 0xfc000000) == 0x34000000 ? (v << 16 | uimm(w)) : (v << 16) + simm(w);
-            data_display(address, false, display_mode::plain);
-            return;
+    // Most instructions have no lui of their register within reach: find the
+    // nearest one first, then check the words between it and w.
+    // 001111 00000 ttttt iiiiiiiiiiiiiiii   lui rt, imm
+    uint32_t wanted = 0x3c000000 | static_cast<uint32_t>(h) << 16;
+    int found = -1;
+    for (int k = 0, i = recent_index; k < length; ++k) {
+        if ((recent_words[i] & 0xffff0000) == wanted) {
+            found = k;
+            break;
         }
-        int m = sequence_register(v, k + 1);
+        if (++i == recent_word_count) i = 0;
+    }
+    if (found < 0) return;
+    for (int k = 0; k < found; ++k) {
+        int m = register_of(recent_word(k), k + 1);
         if (m == -1 || m == h) return;
     }
+    uint32_t v = recent_word(found);
+    uint32_t address = (w & 0xfc000000) == 0x34000000 ? (v << 16 | uimm(w)) : (v << 16) + simm(w);
+    data_display(address, false, display_mode::plain);
 }
 
 void feed_s7_recogniser(uint32_t a, uint32_t w) {
@@ -154,36 +247,7 @@ void end_instruction_line(uint32_t a, uint32_t w) {
 }
 
 int sequence_register(uint32_t v, int d) {
-    uint32_t op = v & 0xfc000000;
-    bool base_using = (v & 0xf8000000) == 0x20000000     // addi, addiu
-                      || ((v & 0xc0000000) == 0x80000000 // loads and stores
-                          && op != 0xbc000000)           // but not cache
-                      || (v & 0xdc000000) == 0xc0000000  // ll, sc
-                      || op == 0x34000000;               // ori
-    if (base_using) {
-        if (d == 0) return rs(v);
-        if ((v & 0xe0000000) == 0xa0000000 || op == 0xe0000000) return 32; // stores, sc
-        return rt(v);
-    }
-    if (d == 0) return -1;
-    if ((v & 0xf8000000) == 0x08000000 || (v & 0xfc00003e) == 0x00000008) { // j, jal, jr, jalr
-        // A jump right before the current instruction has it in its delay
-        // slot; one further back means the lui may sit on another path.
-        if (d != 1) settings.flags |= flag::sequence_unsafe;
-        return 32;
-    }
-    if (v == 0 || (v & 0xb0000000) == 0x10000000) return 32; // nop, beq, bne, blez, bgtz (likely)
-    if ((v & 0xffe00000) == 0x3c000000                       // lui
-        || (v & 0xf8000000) == 0x28000000                    // slti, sltiu
-        || op == 0x30000000 || op == 0x38000000)             // andi, xori
-        return rt(v);
-    if ((v & 0xfc0007f8) == 0x00000020     // add, addu, sub, subu, and, or, xor, nor
-        || (v & 0xfc0007ff) == 0x00000004  // sllv
-        || (v & 0xfc0007fe) == 0x00000006  // srlv, srav
-        || (v & 0xffe0003f) == 0           // sll
-        || (v & 0xffe0003e) == 0x00000002) // srl, sra
-        return rd(v);
-    return -1; // REGIMM branches, multiplies, coprocessor words, ...
+    return register_of(v, d);
 }
 
 void reset_line_end() {

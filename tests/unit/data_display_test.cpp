@@ -83,6 +83,15 @@ TEST_F(DataDisplay, TextInTheWindow) {
     EXPECT_EQ(show(0x80010300), "# 80010300 \"ok\"");
 }
 
+TEST_F(DataDisplay, TextFromTheInputIsEscapedInHtml) {
+    put(0x80010100, std::string("<b>&\"x\"</b>") + '\0');
+    open_at();
+    settings.html_dir = "pages";
+    EXPECT_EQ(show(0x80010100), "# 80010100 \"&lt;b&gt;&amp;&quot;x&quot;&lt;/b&gt;\"");
+    settings.html_dir = nullptr;
+    EXPECT_EQ(show(0x80010100), "# 80010100 \"<b>&\"x\"</b>\"");
+}
+
 TEST_F(DataDisplay, ShortOrUnterminatedTextIsAPointer) {
     // One character and a NUL: the word 0x41000000 is followed as a pointer.
     put(0x80010100, std::string("A") + '\0' + '\0' + '\0');
@@ -130,14 +139,6 @@ TEST_F(DataDisplay, DepthLimitNamesTheLastLevelOnly) {
               "# 80010120 -> 80010130 -> 80010140 -> 80010150 -> 80010160 -> 80010170 \"deep\"");
 }
 
-TEST_F(DataDisplay, FollowedPointerIsTheSecondLevel) {
-    put_word(0x80010100, 0x80010200);
-    put_word(0x80010200, 0x80010300);
-    open_at();
-    show(0x80010100);
-    EXPECT_EQ(followed_pointer, 0x80010200u);
-}
-
 TEST_F(DataDisplay, FunctionPointerChains) {
     put_word(0x80010100, 0x80010200);
     put_word(0x80010200, 0x80010300);
@@ -153,13 +154,6 @@ TEST_F(DataDisplay, FunctionPointerChains) {
               "# 80010100 -> 80010200 -> 80010300 \"text\"");
     // Memory in the code range is never read.
     EXPECT_EQ(show(0x80010380), "# 80010380");
-}
-
-TEST_F(DataDisplay, UnsafeMarkOnlyInTheHeader) {
-    put_word(0x80010100, 0x80010200);
-    open_at();
-    settings.flags |= flag::sequence_unsafe;
-    EXPECT_EQ(show(0x80010100), "# unsafe: 80010100 -> 80010200");
 }
 
 TEST_F(DataDisplay, ReadsNearTheEndOfTheInput) {
@@ -259,6 +253,49 @@ TEST(DataDisplayBlocks, WindowsAcrossBlockEdgesAndInputs) {
     }
     std::fclose(first);
     std::fclose(second);
+    settings.input = nullptr;
+}
+
+} // namespace
+
+namespace {
+
+// More blocks than are kept: each window still comes from its own block.
+TEST(DataDisplayBlocks, ManyBlocksStayApart) {
+    reset_settings();
+    reset_data_display();
+    reset_symbol_table();
+    object = object_layout{};
+    temp_dir dir;
+    constexpr int blocks = 70;
+    std::string image(blocks * 16384, '\x01');
+    for (int i = 0; i < blocks; ++i) {
+        std::string text = "block " + std::to_string(i);
+        image.replace(static_cast<size_t>(i) * 16384 + 100, text.size() + 1, text + '\0');
+    }
+    FILE* input = std::fopen(dir.write("blocks.bin", image).c_str(), "rb");
+    ASSERT_NE(input, nullptr);
+    settings.input = input;
+    std::fseek(input, 4, SEEK_SET);
+    for (int round = 0; round < 2; ++round) {
+        for (int i : {0, 69, 1, 68, 2, 67, 3, 66, 4, 65, 5, 64, 6, 63, 7, 62, 8, 61, 9, 60, 10}) {
+            output_capture out;
+            uint32_t a = static_cast<uint32_t>(i) * 16384 + 100;
+            data_display(a, false, display_mode::plain);
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "%x", a);
+            EXPECT_EQ(out.text(), "# " + std::string(hex) + " \"block " + std::to_string(i) + "\"");
+        }
+        // Fill every slot with other blocks before the second round.
+        for (int i = 11; i < 60; ++i) {
+            output_capture out;
+            data_display(static_cast<uint32_t>(i) * 16384 + 100, false, display_mode::plain);
+        }
+    }
+    unsigned char word[4];
+    ASSERT_EQ(std::fread(word, 1, 4, input), 4u);
+    EXPECT_EQ(assemble_word(word), 0x01010101u);
+    std::fclose(input);
     settings.input = nullptr;
 }
 

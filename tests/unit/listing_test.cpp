@@ -140,6 +140,18 @@ TEST_F(Listing, RemovesTheImageFileAtTheEnd) {
     EXPECT_EQ(settings.input, nullptr);
 }
 
+TEST_F(Listing, AFailedWriteEndsTheRunWithAnError) {
+    settings.flags = flag::data_mode;
+    settings.input = zo_fopen(dir.write("in.bin", words({0x41414141, 0x42424242})).c_str(), "rb");
+    EXPECT_EXIT(
+        {
+            settings.output = std::fopen("/dev/full", "w");
+            list_words();
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(255), "No space left on device");
+}
+
 TEST_F(Listing, RingHoldsTheListedWordsNewestFirst) {
     settings.flags = flag::data_mode;
     list(words({1, 2, 3, 3, 3}));

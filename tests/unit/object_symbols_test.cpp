@@ -11,14 +11,14 @@ namespace {
 // An object with 0x40 bytes of code (lw $v0,0x5555($gp) everywhere), 8 bytes
 // of data, 0x100 bytes of bss, the given symbols (after the null symbol) and
 // relocations of .text.
-struct symbol_spec {
+struct symbol_def {
     const char* name;
     uint32_t value, size;
     uint8_t info;
     uint16_t section;
 };
 
-std::string make_object(bool big, const std::vector<symbol_spec>& symbols,
+std::string make_object(bool big, const std::vector<symbol_def>& symbols,
                         const std::vector<std::array<uint32_t, 3>>& relocations,
                         uint32_t filler_symbols = 0) {
     elf_builder b;
@@ -27,7 +27,7 @@ std::string make_object(bool big, const std::vector<symbol_spec>& symbols,
     for (int i = 0; i < 16; ++i) text += b.word(0x8f825555);
     std::string strtab(1, '\0');
     std::string symtab = b.symbol(0, 0, 0, 0, 0);
-    for (const symbol_spec& s : symbols) {
+    for (const symbol_def& s : symbols) {
         symtab += b.symbol(uint32_t(strtab.size()), s.value, s.size, s.info, s.section);
         strtab += std::string(s.name) + '\0';
     }
@@ -66,7 +66,7 @@ int comments_named(const char* comment) {
 
 TEST(ObjectSymbols, PlacesAndEntersEachKindOfSymbol) {
     temp_dir dir;
-    std::vector<symbol_spec> symbols = {
+    std::vector<symbol_def> symbols = {
         {"file.c", 0, 0, 0x04, 0xfff1},   // 1 file symbol
         {"", 0, 0, 0x03, 1},              // 2 section symbol
         {"main", 0x20, 0x10, 0x12, 1},    // 3 function
@@ -107,7 +107,7 @@ TEST(ObjectSymbols, PlacesAndEntersEachKindOfSymbol) {
 
 TEST(ObjectSymbols, PatchesGotOffsetsInTheObjectsByteOrder) {
     temp_dir dir;
-    std::vector<symbol_spec> symbols(7, symbol_spec{"s", 0, 0, 0, 1});
+    std::vector<symbol_def> symbols(7, symbol_def{"s", 0, 0, 0, 1});
     // type 11 for symbol 7 at 0x20, type 9 for symbol 3 at 0x24
     std::vector<std::array<uint32_t, 3>> rels = {{0x20, 7, 11}, {0x24, 3, 9}};
     for (bool big : {true, false}) {
@@ -150,7 +150,7 @@ TEST(ObjectSymbols, HighHalvesGetACommentUnlessNoGpa) {
 
 TEST(ObjectSymbols, RefusesRelocationsItCannotApply) {
     temp_dir dir;
-    std::vector<symbol_spec> one = {{"f", 0, 8, 0x12, 1}};
+    std::vector<symbol_def> one = {{"f", 0, 8, 0x12, 1}};
     auto refused = [&](const char* name, std::vector<std::array<uint32_t, 3>> rels, bool big,
                        uint32_t flags, const char* message) {
         std::string path = dir.write(name, make_object(big, one, rels));

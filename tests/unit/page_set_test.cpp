@@ -210,6 +210,23 @@ TEST_F(PageSet, EmptyRangeStillCountsOnePage) {
     EXPECT_FALSE(html_page_of(0x3000, &page));
 }
 
+TEST_F(PageSet, PrepassStopsAtEndOfInputLeavingPartWord) {
+    // A part word at the end is not listed, within a block of reading and right
+    // after a full one.
+    for (int words : {2, 1024}) {
+        reset_all();
+        std::string bytes(static_cast<size_t>(4 * words + 3), '\0');
+        settings.input = std::fopen(dir.write("part.bin", bytes).c_str(), "rb");
+        settings.offset = settings.start = 0x5000;
+        settings.size = 0x7fffffff;
+        settings.line_budget = INT_MAX;
+        prepass();
+        EXPECT_EQ(pages.paged_end, 0x5000u + 4 * words) << words;
+        std::fclose(settings.input);
+        settings.input = nullptr;
+    }
+}
+
 TEST_F(PageSet, PrepassStopsAtTenThousandPages) {
     // With -n 1, jr $ra every fourth word ends a page every four words.
     std::vector<uint32_t> words;
@@ -296,6 +313,26 @@ TEST_F(PageSet, PagesLinkBothWaysAndSummaryPagesFollow) {
                            "<A HREF=00000140.htm#00000140>0x140</A>\n0x160\n</B></PRE>\n"),
               std::string::npos)
         << symbols;
+}
+
+TEST_F(PageSet, RedirectToDrivePathIsFileUrl) {
+    // A directory whose second character is ':' reads as a Windows drive path.
+    auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path);
+    std::filesystem::create_directory(dir.path / "C:");
+    settings.html_dir = "C:";
+    settings.input_path = "dump.bin";
+    pages.count = 1;
+    pages.starts[0] = 0x80001000;
+    pages.paged_end = 0x80001004;
+    list_lines(0x80001000, 0x80001004);
+    ::testing::internal::CaptureStderr();
+    html_close_pages();
+    ::testing::internal::GetCapturedStderr();
+    std::filesystem::current_path(cwd);
+    std::string index = read_file(dir.path / "index.htm");
+    EXPECT_NE(index.find("CONTENT=\"0; URL=file://C:/80001000.htm\">"), std::string::npos) << index;
+    EXPECT_TRUE(std::filesystem::exists(dir.path / "C:" / "80001000.htm"));
 }
 
 TEST_F(PageSet, SummaryPagesPadAndEscapeNamesByTheirOwnLength) {
