@@ -91,8 +91,11 @@ void list_one_word(uint32_t word) {
 // nothing more.
 void end_run() {
     if (html_output()) html_close_pages();
-    zo_fclose(settings.input);
+    // The field is cleared first: should the close fail, the exit hook must
+    // not close the stream a second time.
+    FILE* input = settings.input;
     settings.input = nullptr;
+    zo_fclose(input);
     if (settings.image_path != nullptr) std::remove(settings.image_path);
     // A listing cut short by a failed write (a full disk) must not end as a
     // success. (Page files report their errors when they are closed.)
@@ -117,14 +120,30 @@ void list_words() {
     static char stdout_buffer[1 << 16];
     if (!html && settings.output == stdout)
         std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
+    // The input is read in blocks: a locked stream read per word costs more
+    // than decoding the word. The data display seeks the same stream, but it
+    // puts the position back, which is then the end of the block held here.
+    // A word is taken while 4 bytes of the block are left; a short block
+    // ends the input, and a part word at its end is not listed.
+    unsigned char block[16384];
+    static_assert(sizeof block % 4 == 0);
+    int filled = 0, used = 0;
+    bool input_ended = false;
     while (settings.line_budget > 0) {
         // size counts down the bytes still to list; a trailing part word is
         // not listed. (Checked before subtracting, so a size near the lowest
         // int cannot wrap around.)
         if (settings.size < 4) break;
         settings.size -= 4;
-        unsigned char bytes[4];
-        if (zo_fread(settings.input, 4, bytes) < 4) break;
+        if (filled - used < 4) {
+            if (input_ended) break;
+            filled = zo_fread(settings.input, sizeof block, block);
+            used = 0;
+            input_ended = filled < static_cast<int>(sizeof block);
+            if (filled < 4) break;
+        }
+        const unsigned char* bytes = block + used;
+        used += 4;
         if (html) html_page_switch(settings.start);
         uint32_t word = assemble_word(bytes);
         list_one_word(word);

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "driver/run_settings.h"
 #include "html/page_elements.h"
@@ -22,6 +23,18 @@ inline void put_byte(char c, FILE* f) {
     putc_unlocked(c, f);
 }
 inline void put_bytes(const char* p, size_t n, FILE* f) {
+#if defined(__GLIBC__)
+    // What putc_unlocked does for one byte, done for a few: while the
+    // stream's buffer has room the pieces go straight into it, without the
+    // library's general write path (about a third of a listing's cost). A
+    // line-buffered or unbuffered stream shows no room, so its writes all
+    // take the library's path and keep their flushing.
+    if (static_cast<size_t>(f->_IO_write_end - f->_IO_write_ptr) >= n) {
+        std::memcpy(f->_IO_write_ptr, p, n);
+        f->_IO_write_ptr += n;
+        return;
+    }
+#endif
     fwrite_unlocked(p, 1, n, f);
 }
 #endif

@@ -21,12 +21,16 @@ namespace {
 constexpr int last_page_index = page_capacity - 1;
 
 // Stream buffer of a page: a page of listing goes out in a write or two.
+// (Given no buffer of its own, the C library keeps to one disk block and
+// ignores the size.) Only one page file is open at a time, so the pages take
+// turns with this one.
 constexpr size_t page_buffer_size = 64 * 1024;
+char page_buffer[page_buffer_size];
 
 // Opens path for writing as the current output.
 void open_output(const char* path) {
     settings.output = zo_fopen(path, "w");
-    setvbuf(settings.output, nullptr, _IOFBF, page_buffer_size);
+    setvbuf(settings.output, page_buffer, _IOFBF, page_buffer_size);
 }
 
 // Opens a file of the page set in the output directory as the current output.

@@ -37,6 +37,92 @@ FILE* image_stream = nullptr;
 bool image_handed_over = false;
 bool exit_hook_set = false;
 
+// ---- reading the object through a few kept blocks --------------------------
+//
+// The symbol of every relocation, and the name of every symbol, sit elsewhere
+// in the file than the table being walked; read straight from the stream,
+// each would cost a seek, which throws the stream's buffer away. While an
+// object is loaded its reads go through these blocks instead, the least
+// recently used giving way. The object does not change while it is loaded.
+constexpr int cache_block_size = 4096;
+constexpr int cache_slots = 16;
+struct cached_block {
+    int64_t number;    // block number in the object; -1 for an empty slot
+    int length;        // bytes of the block the file holds
+    uint64_t last_use; // use count at its last use
+};
+std::array<cached_block, cache_slots> cache{};
+unsigned char cache_bytes[cache_slots][cache_block_size];
+uint64_t cache_uses = 0;
+// The object being loaded; null outside load_object, where reads go to the
+// stream directly.
+FILE* cached_object = nullptr;
+
+void start_cache(FILE* stream) {
+    cache.fill({-1, 0, 0});
+    cache_uses = 0;
+    cached_object = stream;
+}
+
+// Block number of the object; its length (short at the end of the file) in
+// length.
+const unsigned char* object_block(int64_t number, int& length) {
+    int slot = 0;
+    for (int i = 0; i < cache_slots; ++i) {
+        if (cache[i].number == number) {
+            slot = i;
+            break;
+        }
+        if (cache[i].last_use < cache[slot].last_use) slot = i;
+    }
+    cached_block& b = cache[slot];
+    if (b.number != number) {
+        // Block starts lie at or below a position already checked against the
+        // limit.
+        zo_fseek(settings.input, int32_t(number * cache_block_size));
+        b = {number, zo_fread(settings.input, cache_block_size, cache_bytes[slot]), 0};
+    }
+    b.last_use = ++cache_uses;
+    length = b.length;
+    return cache_bytes[slot];
+}
+
+// read_object_at through the blocks: true when all count bytes came.
+bool read_cached(uint64_t position, unsigned char* buffer, int count) {
+    int64_t number = int64_t(position / cache_block_size);
+    int start = int(position % cache_block_size);
+    while (count > 0) {
+        int length;
+        const unsigned char* block = object_block(number, length);
+        if (length <= start) return false;
+        int n = std::min(count, length - start);
+        std::memcpy(buffer, block + start, size_t(n));
+        buffer += n;
+        count -= n;
+        ++number;
+        start = 0;
+    }
+    return true;
+}
+
+// ---- patches of the image --------------------------------------------------
+//
+// The relocations patch two bytes each, mostly in ascending order. A seek of
+// the image stream per patch would write its buffer out every time, so the
+// patches are made in one block of the image held here, which goes back to
+// the file when a patch needs another block and at the end.
+constexpr int patch_block_size = 16384;
+unsigned char patch_bytes[patch_block_size];
+int64_t patch_number = -1; // block held; -1 for none
+int patch_length = 0;      // bytes of it that the file holds or patches made
+
+void write_patch_block() {
+    if (patch_number < 0) return;
+    seek_image(uint64_t(patch_number) * patch_block_size);
+    write_image(patch_bytes, patch_length);
+    patch_number = -1;
+}
+
 struct value_name {
     int value;
     const char* name;
@@ -153,6 +239,8 @@ void put_object_word(unsigned char* b, uint32_t value) {
 
 bool read_object_at(uint64_t position, void* buffer, int count) {
     if (position > position_limit) return false;
+    if (cached_object != nullptr && cached_object == settings.input)
+        return count <= 0 || read_cached(position, static_cast<unsigned char*>(buffer), count);
     zo_fseek(settings.input, int32_t(position));
     return zo_fread(settings.input, count, buffer) == count;
 }
@@ -167,13 +255,58 @@ void write_image(const void* bytes, int count) {
     if (int(std::fwrite(bytes, 1, size_t(count), image_stream)) != count) image_write_error();
 }
 
+void patch_image(uint64_t position, const void* bytes, int count) {
+    int64_t number = int64_t(position / patch_block_size);
+    int start = int(position % patch_block_size);
+    if (start + count > patch_block_size) { // across two blocks: straight to the file
+        write_patch_block();
+        seek_image(position);
+        write_image(bytes, count);
+        return;
+    }
+    if (number != patch_number) {
+        write_patch_block();
+        seek_image(uint64_t(number) * patch_block_size);
+        // A short block is the end of the file: the patch extends it, over
+        // zeros as a write past the end would.
+        patch_length = int(std::fread(patch_bytes, 1, patch_block_size, image_stream));
+        std::clearerr(image_stream);
+        patch_number = number;
+    }
+    if (start > patch_length)
+        std::memset(patch_bytes + patch_length, 0, size_t(start - patch_length));
+    std::memcpy(patch_bytes + start, bytes, size_t(count));
+    patch_length = std::max(patch_length, start + count);
+}
+
+void finish_image_patches() {
+    write_patch_block();
+}
+
 object_name read_string(uint32_t table_offset, uint32_t name_offset) {
     // '@', up to 48 characters, terminator.
     static char text[1 + name_limit + 1];
     text[0] = '@';
     int length = 0;
     uint64_t position = uint64_t(table_offset) + name_offset;
-    if (position <= position_limit) {
+    if (position <= position_limit && cached_object != nullptr && cached_object == settings.input) {
+        // Ends at the terminator, at 48 characters or at the end of the file.
+        int64_t number = int64_t(position / cache_block_size);
+        int at = int(position % cache_block_size);
+        int block_length;
+        const unsigned char* block = object_block(number, block_length);
+        while (length < name_limit) {
+            if (at == block_length) {
+                if (block_length < cache_block_size) break; // the end of the file
+                block = object_block(++number, block_length);
+                at = 0;
+                if (block_length == 0) break;
+            }
+            unsigned char c = block[at++];
+            if (c == 0) break;
+            text[1 + length++] = char(c);
+        }
+    } else if (position <= position_limit) {
         zo_fseek(settings.input, int32_t(position));
         // Ends at the terminator, at 48 characters or at the end of the file.
         while (length < name_limit) {
@@ -212,6 +345,7 @@ void load_object(uint32_t& start, uint32_t& offset, int32_t& size) {
                     "ELF",
                     4) != 0)
         return;
+    start_cache(settings.input);
 
     // 0..15 ident: 4 class, 5 data, 6 version, 7 OS ABI, 8 ABI version
     const uint8_t elf_class = h[4], elf_data = h[5], elf_version = h[6];
@@ -333,6 +467,7 @@ void load_object(uint32_t& start, uint32_t& offset, int32_t& size) {
     // A full disk shows when the buffered writes go out.
     if (std::fflush(image_stream) != 0) image_write_error();
 
+    cached_object = nullptr;
     zo_fclose(settings.input);
     settings.input = image_stream;
     image_handed_over = true;
@@ -347,6 +482,9 @@ void reset_object_loader() {
     section_table_offset = 0;
     image_stream = nullptr;
     image_handed_over = false;
+    cached_object = nullptr;
+    patch_number = -1;
+    patch_length = 0;
     if (exit_hook_set) zo_set_exit_hook(nullptr);
     exit_hook_set = false;
 }

@@ -72,6 +72,11 @@ bool read_object_at(uint64_t position, void* buffer, int count);
 void seek_image(uint64_t position);
 // Writes bytes at the image file's position; a short write ends the run.
 void write_image(const void* bytes, int count);
+// Writes bytes at a file position of the image, gathered a block at a time;
+// finish_image_patches writes the last block out. Between the two the image
+// stream's position is unspecified.
+void patch_image(uint64_t position, const void* bytes, int count);
+void finish_image_patches();
 
 // Back to the state before any object was loaded (for tests).
 void reset_object_loader();

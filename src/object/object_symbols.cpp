@@ -90,13 +90,18 @@ void apply_relocations() {
             zo_message("%s: relocation read error", settings.input_path);
         const uint32_t r_offset = object_word(e), r_info = object_word(e + 4);
         const uint32_t symbol = r_info >> 8, type = r_info & 0xff;
-        // A symbol index past .symtab has no name: its entry would be read
-        // from whatever follows the table.
-        uint32_t scratch;
-        const char* name = symbol < tables.symbol_total ? read_symbol(symbol, scratch, false) : "";
-        char text[200];
-        zo_snprintf(text, sizeof text, "info: %5x\t%s", r_info, name);
-        if (has_flag(flag::dump_object)) std::fprintf(stderr, "offset: %5x  %s\n", r_offset, text);
+        if (has_flag(flag::dump_object)) {
+            // A symbol index past .symtab has no name: its entry would be
+            // read from whatever follows the table. (The name is only shown:
+            // every entry of the table has been read once already, for the
+            // global pointer area.)
+            uint32_t scratch;
+            const char* name =
+                symbol < tables.symbol_total ? read_symbol(symbol, scratch, false) : "";
+            char text[200];
+            zo_snprintf(text, sizeof text, "info: %5x\t%s", r_info, name);
+            std::fprintf(stderr, "offset: %5x  %s\n", r_offset, text);
+        }
 
         switch (type) {
         case r_mips_26:
@@ -117,12 +122,12 @@ void apply_relocations() {
                 zo_message("%s: bad relocation", settings.input_path);
             unsigned char half[2];
             put_object_half(half, uint16_t(symbol * 4));
-            seek_image(text_position + patch);
-            write_image(half, 2);
+            patch_image(text_position + patch, half, 2);
             break;
         }
         default: zo_message("%s: unimplemented relocation type %d", settings.input_path, int(type));
         }
     }
+    finish_image_patches();
     if (has_flag(flag::dump_object)) std::fprintf(stderr, "\n");
 }

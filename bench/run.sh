@@ -1,0 +1,214 @@
+#!/usr/bin/env bash
+# pelorin at the largest inputs its tables allow, run by hand (not in CI).
+#
+# usage: [TMPDIR=dir] [RUNS=n] bench/run.sh [path/to/pelorin]   (default: build/pelorin)
+#
+# Generates its inputs in a temporary directory (removed at the end), times
+# every row RUNS times (default 3) and prints a Markdown table of the best wall
+# and CPU (user + system) seconds, each row beside the reference it is judged
+# against, then the peak memory (max RSS) of every row for the 16 MiB input and
+# for its 1 MiB version. On a busy machine the CPU figures are the steadier.
+#
+# Inputs:
+# - big.bin / small.bin: 16 MiB / 1 MiB raw image, the code part of the bundled
+#   sample firmware (everything below its first data symbol) repeated;
+# - big.map: 30000 entries (the symbol table's capacity) at addresses inside
+#   the 16 MiB image: the firmware's function names once per copy ("uart_init_c12"),
+#   some with a comment, every 25th an '@' data name (its function is listed
+#   as data lines), comment-only entries, '#' comment lines and trailing
+#   '#' comments. The 1 MiB run uses the same map (most of its entries then
+#   lie past the range);
+# - big.o: a MIPS ELF object of 4.6 MiB of code (10000 functions), 20000
+#   symbols and 50000 relocations (CALL16, GOT16), assembled by
+#   mips-linux-gnu-as from generated source; small.o: the same counts of
+#   symbols and relocations in 1.1 MiB of code.
+#
+# References: GNU objdump (-D -b binary -m mips -EB) on the same bytes for the
+# listing; the plain listing for the map; the text listing written to a file
+# in the same directory for the page set (creating 10000 files costs what the
+# file system asks: TMPDIR=/dev/shm shows the program's own share); objdump
+# -d -r for the object.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+pelorin=$(realpath "${1:-$root/build/pelorin}")
+runs=${RUNS:-3}
+sample=$root/examples/firmware.bin
+sample_map=$root/examples/firmware.map
+[ -x "$pelorin" ] || { echo "no program $pelorin (build it first)" >&2; exit 2; }
+
+need_apt=()
+command -v mips-linux-gnu-objdump >/dev/null || need_apt+=(binutils-mips-linux-gnu)
+[ -x /usr/bin/time ] || need_apt+=(time)
+if [ ${#need_apt[@]} -gt 0 ]; then
+    apt-get update -qq && apt-get install -y -qq "${need_apt[@]}" >/dev/null
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+# ---- inputs ----------------------------------------------------------------
+
+first_data=$(awk '$2 ~ /^@/ { print $1 }' "$sample_map" | sort | head -n 1)
+code_bytes=$(((0x$first_data - 0x80000000) & ~3))
+head -c "$code_bytes" "$sample" >code.bin
+make_image() { # size_in_MiB output
+    local bytes=$(($1 * 1024 * 1024))
+    for ((i = 0; i < bytes / code_bytes + 1; ++i)); do cat code.bin; done >"$2"
+    truncate -s "$bytes" "$2"
+}
+make_image 16 big.bin
+make_image 1 small.bin
+
+# The map: named entries spread evenly over all (copy, function) pairs that
+# lie in the image, then comment-only entries up to 30000.
+awk -v code="$code_bytes" -v limit=$((16 * 1024 * 1024)) -v first="$first_data" '
+    $1 !~ /^#/ && $2 != "//" && $2 !~ /^@/ && $1 < first { addr[n] = strtonum("0x" $1); name[n++] = $2 }
+    END {
+        copies = int(limit / code) + 1
+        for (c = 0; c < copies; c++)
+            for (i = 0; i < n; i++)
+                if (addr[i] - 2147483648 + c * code < limit) total++
+        want = 30000 - 1000 # named entries; the rest are comment-only
+        print "# bench map: " want " names, 1000 comment-only entries"
+        g = 0; named = 0
+        for (c = 0; c < copies; c++) {
+            if (c % 16 == 0) printf "# copy %d of the firmware\n", c
+            for (i = 0; i < n; i++) {
+                a = addr[i] + c * code
+                if (a - 2147483648 >= limit) continue
+                take = int((g + 1) * want / total) > int(g * want / total)
+                g++
+                if (!take) continue
+                named++
+                prefix = named % 25 == 0 ? "@" : ""
+                if (named % 4 == 0)
+                    printf "%x %s%s_c%d entry of copy %d  # not shown\n", a, prefix, name[i], c, c
+                else
+                    printf "%x %s%s_c%d\n", a, prefix, name[i], c
+                if (named % 28 == 0 && comments < 1000)
+                    printf "%x // note %d on %s\n", a + 8, ++comments, name[i]
+            }
+        }
+        for (; comments < 1000; comments++) printf "%x // note %d\n", 2147483648 + 4 * comments, comments
+    }' "$sample_map" >big.map
+# -x runs: the first name of copy 200, and its address for the run without map.
+read -r x_address x_start < <(awk '$2 ~ /^[a-z_0-9]+_c200$/ { print $1, $2; exit }' big.map)
+
+# The object: f functions of one frame each, c calls through $t9 (CALL16)
+# with fill groups of arithmetic after each, g loads of globals (GOT16); the
+# v globals alternate between .data and .bss.
+make_object() { # f v c g fill output
+    awk -v f="$1" -v v="$2" -v c="$3" -v g="$4" -v fill="$5" 'BEGIN {
+        print "\t.abicalls\n\t.set noreorder\n\t.set nomacro\n\t.text"
+        for (i = 0; i < f; i++) {
+            printf "\t.globl fn_%d\n\t.type fn_%d, @function\n\t.ent fn_%d\nfn_%d:\n", i, i, i, i
+            print "\taddiu $sp, $sp, -40\n\tsw $ra, 36($sp)\n\tsw $s0, 32($sp)\n\tsw $s1, 28($sp)"
+            print "\tmove $s0, $a0\n\tmove $s1, $a1"
+            for (k = 0; k < c; k++) {
+                printf "\tlw $t9, %%call16(fn_%d)($gp)\n\tmove $a0, $s0\n", (i * 7 + k * 13 + 1) % f
+                printf "\tjalr $t9\n\taddiu $a1, $s1, %d\n", k + 1
+                for (j = 0; j < fill; j++)
+                    printf "\taddu $s0, $s0, $v0\n\tsll $v1, $s0, %d\n\txor $s1, $s1, $v1\n\tsltu $t0, $s1, $s0\n", j + 1
+            }
+            for (k = 0; k < g; k++) {
+                printf "\tlw $t1, %%got(var_%d)($gp)\n\tlw $t2, 0($t1)\n", (i * 3 + k * 5) % v
+                print "\taddu $s0, $s0, $t2\n\tsw $s0, 4($t1)"
+            }
+            print "\tmove $v0, $s0\n\tlw $s1, 28($sp)\n\tlw $s0, 32($sp)\n\tlw $ra, 36($sp)"
+            print "\tjr $ra\n\taddiu $sp, $sp, 40"
+            printf "\t.end fn_%d\n\t.size fn_%d, .-fn_%d\n", i, i, i
+        }
+        for (s = 0; s < 2; s++) {
+            print s == 0 ? "\t.data" : "\t.bss"
+            for (i = s; i < v; i += 2) {
+                printf "\t.globl var_%d\n\t.type var_%d, @object\n\t.size var_%d, 8\nvar_%d:\n", i, i, i, i
+                print s == 0 ? "\t.word " i ", 0" : "\t.space 8"
+            }
+        }
+    }' >"$6.s"
+    mips-linux-gnu-as -EB -mabi=32 -KPIC "$6.s" -o "$6"
+}
+make_object 10000 10000 3 2 7 big.o
+make_object 6250 13750 5 3 0 small.o
+
+# ---- measuring -------------------------------------------------------------
+
+# best output command...: runs the command RUNS times with its standard
+# output into the file output (/dev/null, or removed before each run);
+# prints the lowest wall and CPU seconds and the highest peak RSS in KiB.
+best() {
+    local out=$1 w=999999 c=999999 m=0 tw tu ts tm
+    shift
+    for ((r = 0; r < runs; ++r)); do
+        [ "$out" = /dev/null ] || rm -f "$out"
+        rm -rf html index.htm && mkdir html
+        /usr/bin/time -f '%e %U %S %M' -o time.txt "$@" >"$out" 2>err.txt ||
+            { echo "failed: $*" >&2; cat err.txt >&2; exit 1; }
+        read -r tw tu ts tm <time.txt
+        w=$(awk -v a="$w" -v b="$tw" 'BEGIN { print (b < a ? b : a) }')
+        c=$(awk -v a="$c" -v u="$tu" -v s="$ts" 'BEGIN { print (u + s < a ? u + s : a) }')
+        m=$((tm > m ? tm : m))
+    done
+    echo "$w $c $m"
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+rate() { awk -v a="$1" -v s="$2" 'BEGIN { printf "%.1f", (s > 0 ? a / s : 0) }'; }
+extra() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%+.1f%%", (b > 0 ? 100 * (a - b) / b : 0) }'; }
+
+raw=(-o 80000000 -a 80000000 -NO)
+objdump_raw=(mips-linux-gnu-objdump -D -b binary -m mips -EB --adjust-vma=0x80000000)
+
+read -r w_obj c_obj _ < <(best /dev/null "${objdump_raw[@]}" big.bin)
+read -r w_def c_def m_def < <(best /dev/null "$pelorin" "${raw[@]}" big.bin)
+read -r w_all c_all m_all < <(best /dev/null "$pelorin" -A "${raw[@]}" big.bin)
+read -r w_map c_map m_map < <(best /dev/null "$pelorin" -m big.map "${raw[@]}" big.bin)
+read -r w_none c_none _ < <(best /dev/null "$pelorin" -o 80000000 -a "$x_address" -s 40 -NO big.bin)
+read -r w_x c_x m_x < <(best /dev/null "$pelorin" -m big.map -o 80000000 -a "$x_start" -x -NO big.bin)
+read -r w_txt c_txt m_txt < <(best text.lst "$pelorin" -A "${raw[@]}" big.bin)
+read -r w_htm c_htm m_htm < <(best /dev/null "$pelorin" -h html -n 50 -A "${raw[@]}" big.bin)
+pages=$(find html -name '*.htm' | wc -l)
+targets=$(grep -c '^ *[0-9]*\.' html/calls.htm || true)
+read -r w_od c_od _ < <(best /dev/null mips-linux-gnu-objdump -d -r big.o)
+read -r w_o c_o m_o < <(best /dev/null "$pelorin" big.o)
+# The 1 MiB versions, for their peak memory.
+read -r _ _ s_def < <(best /dev/null "$pelorin" "${raw[@]}" small.bin)
+read -r _ _ s_all < <(best /dev/null "$pelorin" -A "${raw[@]}" small.bin)
+read -r _ _ s_map < <(best /dev/null "$pelorin" -m big.map "${raw[@]}" small.bin)
+read -r _ _ s_x < <(best /dev/null "$pelorin" -m big.map -o 80000000 -a "$x_start" -x -NO small.bin)
+read -r _ _ s_txt < <(best text.lst "$pelorin" -A "${raw[@]}" small.bin)
+read -r _ _ s_htm < <(best /dev/null "$pelorin" -h html -n 50 -A "${raw[@]}" small.bin)
+read -r _ _ s_o < <(best /dev/null "$pelorin" small.o)
+
+big_code=$(mips-linux-gnu-objdump -h big.o | awk '$2 == ".text" { printf "%.1f", strtonum("0x" $3) / 1048576 }')
+small_code=$(mips-linux-gnu-objdump -h small.o | awk '$2 == ".text" { printf "%.1f", strtonum("0x" $3) / 1048576 }')
+relocs=$(mips-linux-gnu-readelf -r big.o | grep -c 'R_MIPS_\(CALL16\|GOT16\)' || true)
+symbols=$(mips-linux-gnu-readelf -s big.o | grep -c 'fn_\|var_' || true)
+map_lines=$(wc -l <big.map)
+
+row() { # name wall cpu reference ref_wall ref_cpu figure target rss_small rss_big
+    printf '| %s | %s / %s | %s | %s / %s | %s | %s | %s / %s | %s |\n' "$1" "$2" "$3" "$4" "$5" "$6" \
+        "$7" "$8" "$9" "${10}" "$(extra "${10}" "$9")"
+}
+echo "pelorin [$( ("$pelorin" 2>&1 || true) | sed -n 's/.*# //p' | head -n 1)]; $(nproc) CPUs," \
+    "$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo); best of $runs runs; seconds wall / CPU"
+echo
+echo '| row (16 MiB input) | pelorin s | reference | reference s | figure (CPU) | target | max RSS KiB 1 MiB / 16 MiB | growth |'
+echo '|---|---|---|---|---|---|---|---|'
+row "text listing, default options" "$w_def" "$c_def" "GNU objdump -D" "$w_obj" "$c_obj" \
+    "$(rate 16 "$c_def") MiB/s, $(ratio "$c_obj" "$c_def")x objdump" "faster than objdump" "$s_def" "$m_def"
+row "text listing, -A" "$w_all" "$c_all" "GNU objdump -D" "$w_obj" "$c_obj" \
+    "$(rate 16 "$c_all") MiB/s, $(ratio "$c_obj" "$c_all")x objdump" "faster than objdump" "$s_all" "$m_all"
+row "map of $map_lines lines ($((30000)) entries), whole image" "$w_map" "$c_map" "no map" "$w_def" "$c_def" \
+    "$(extra "$c_map" "$c_def")" "< +10%" "$s_map" "$m_map"
+row "same map, -a $x_start -x (one function)" "$w_x" "$c_x" "no map, -s 40" "$w_none" "$c_none" \
+    "$(awk -v a="$c_x" -v b="$c_none" 'BEGIN { printf "%+.0f ms", 1000 * (a - b) }') to load" "small" "$s_x" "$m_x"
+row "HTML -h -n 50 -A ($pages files, $targets call targets listed)" "$w_htm" "$c_htm" \
+    "text listing -A into a file" "$w_txt" "$c_txt" "$(ratio "$c_htm" "$c_txt")x (wall $(ratio "$w_htm" "$w_txt")x)" \
+    "<= 1.5x" "$s_htm" "$m_htm"
+row "object: $big_code MiB code, $symbols symbols, $relocs relocations" "$w_o" "$c_o" "GNU objdump -d -r" \
+    "$w_od" "$c_od" "$(ratio "$c_od" "$c_o")x objdump" "time; memory" "$s_o" "$m_o"
+echo
+echo "1 MiB versions: the first 1 MiB of the image (same map); the object with the same symbols and"
+echo "relocations in $small_code MiB of code. Target: every max RSS < 16384 KiB, growth within 10%."
