@@ -64,7 +64,11 @@ make_image 1 small.bin
 # The map: named entries spread evenly over all (copy, function) pairs that
 # lie in the image, then comment-only entries up to 30000.
 awk -v code="$code_bytes" -v limit=$((16 * 1024 * 1024)) -v first="$first_data" '
-    $1 !~ /^#/ && $2 != "//" && $2 !~ /^@/ && $1 < first { addr[n] = strtonum("0x" $1); name[n++] = $2 }
+    function hex(s,    v, i) { v = 0; for (i = 1; i <= length(s); i++) v = v * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1; return v }
+    # (Addresses are written as 0x80000000 + offset: some awks print numbers
+    # past 2^31 wrongly.)
+    function addr_text(a) { return sprintf("80%06x", a - 2147483648) }
+    $1 !~ /^#/ && $2 != "//" && $2 !~ /^@/ && $1 < first { addr[n] = hex($1); name[n] = $2; n++ }
     END {
         copies = int(limit / code) + 1
         for (c = 0; c < copies; c++)
@@ -84,14 +88,14 @@ awk -v code="$code_bytes" -v limit=$((16 * 1024 * 1024)) -v first="$first_data" 
                 named++
                 prefix = named % 25 == 0 ? "@" : ""
                 if (named % 4 == 0)
-                    printf "%x %s%s_c%d entry of copy %d  # not shown\n", a, prefix, name[i], c, c
+                    printf "%s %s%s_c%d entry of copy %d  # not shown\n", addr_text(a), prefix, name[i], c, c
                 else
-                    printf "%x %s%s_c%d\n", a, prefix, name[i], c
+                    printf "%s %s%s_c%d\n", addr_text(a), prefix, name[i], c
                 if (named % 28 == 0 && comments < 1000)
-                    printf "%x // note %d on %s\n", a + 8, ++comments, name[i]
+                    printf "%s // note %d on %s\n", addr_text(a + 8), ++comments, name[i]
             }
         }
-        for (; comments < 1000; comments++) printf "%x // note %d\n", 2147483648 + 4 * comments, comments
+        for (; comments < 1000; comments++) printf "%s // note %d\n", addr_text(2147483648 + 4 * comments), comments
     }' "$sample_map" >big.map
 # -x runs: the first name of copy 200, and its address for the run without map.
 read -r x_address x_start < <(awk '$2 ~ /^[a-z_0-9]+_c200$/ { print $1, $2; exit }' big.map)
@@ -181,8 +185,10 @@ read -r _ _ s_txt < <(best text.lst "$pelorin" -A "${raw[@]}" small.bin)
 read -r _ _ s_htm < <(best /dev/null "$pelorin" -h html -n 50 -A "${raw[@]}" small.bin)
 read -r _ _ s_o < <(best /dev/null "$pelorin" small.o)
 
-big_code=$(mips-linux-gnu-objdump -h big.o | awk '$2 == ".text" { printf "%.1f", strtonum("0x" $3) / 1048576 }')
-small_code=$(mips-linux-gnu-objdump -h small.o | awk '$2 == ".text" { printf "%.1f", strtonum("0x" $3) / 1048576 }')
+text_mib() { mips-linux-gnu-objdump -h "$1" | awk '$2 == ".text" { print $3 }' |
+    while read -r size; do awk -v b=$((0x$size)) 'BEGIN { printf "%.1f", b / 1048576 }'; done; }
+big_code=$(text_mib big.o)
+small_code=$(text_mib small.o)
 relocs=$(mips-linux-gnu-readelf -r big.o | grep -c 'R_MIPS_\(CALL16\|GOT16\)' || true)
 symbols=$(mips-linux-gnu-readelf -s big.o | grep -c 'fn_\|var_' || true)
 map_lines=$(wc -l <big.map)

@@ -1,5 +1,6 @@
 #include "driver/command_line.h"
 
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -139,6 +140,34 @@ void size_to_next_symbol() {
     usage_error();
 }
 
+// Options without a value that only set flag bits.
+struct switch_option {
+    std::string_view key;
+    uint32_t bits;
+};
+constexpr std::array<switch_option, 13> switch_options{{
+    {"g", flag::gcc_names},
+    {"b", flag::braces},
+    {"r", flag::relative},
+    {"c", flag::special_comments},
+    {"H", flag::highlight},
+    {"S", flag::short_operands},
+    {"P", flag::pseudo_moves | flag::short_operands},
+    {"A", flag::presentation},
+    {"D", flag::dump_object},
+    {"T", flag::skip_jump_relocs},
+    {"LE", flag::little_endian},
+    {"NO", flag::not_object},
+    {"NG", flag::no_gpa},
+}};
+
+// The bits a switch option sets; 0 for any other key.
+uint32_t switch_bits(std::string_view key) {
+    for (const switch_option& option : switch_options)
+        if (option.key == key) return option.bits;
+    return 0;
+}
+
 } // namespace
 
 void read_command_line(int argc, char** argv, const char* program_name) {
@@ -196,32 +225,8 @@ void read_command_line(int argc, char** argv, const char* program_name) {
         } else if (key == "GP") {
             if (settings.gp_value != 0) usage_error();
             settings.gp_value = address_value(value());
-        } else if (key == "g") {
-            settings.flags |= flag::gcc_names;
-        } else if (key == "b") {
-            settings.flags |= flag::braces;
-        } else if (key == "r") {
-            settings.flags |= flag::relative;
-        } else if (key == "c") {
-            settings.flags |= flag::special_comments;
-        } else if (key == "H") {
-            settings.flags |= flag::highlight;
-        } else if (key == "S") {
-            settings.flags |= flag::short_operands;
-        } else if (key == "P") {
-            settings.flags |= flag::pseudo_moves | flag::short_operands;
-        } else if (key == "A") {
-            settings.flags |= flag::presentation;
-        } else if (key == "D") {
-            settings.flags |= flag::dump_object;
-        } else if (key == "T") {
-            settings.flags |= flag::skip_jump_relocs;
-        } else if (key == "LE") {
-            settings.flags |= flag::little_endian;
-        } else if (key == "NO") {
-            settings.flags |= flag::not_object;
-        } else if (key == "NG") {
-            settings.flags |= flag::no_gpa;
+        } else if (uint32_t bits = switch_bits(key); bits != 0) {
+            settings.flags |= bits;
         } else if (key == "t") {
             opcode_selftest();
             std::fflush(settings.output);
