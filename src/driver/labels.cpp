@@ -99,7 +99,11 @@ int function_end_check(int mode, uint32_t a, uint32_t w) {
 int show_labels(uint32_t a, label_mode mode) {
     int n = 0; // names written
     int m = 0; // of these, data names ('@')
-    for (int i = first_symbol_at(a); i < symbol_count && symbol_table[i].address == a; ++i) {
+    // Label lines are asked for word after word: they keep a guess of their
+    // own, apart from the jump targets and data values in between.
+    static int label_guess = 0;
+    int first = mode == label_mode::label ? first_symbol_at(label_guess, a) : first_symbol_at(a);
+    for (int i = first; i < symbol_count && symbol_table[i].address == a; ++i) {
         const symbol_entry& e = symbol_table[i];
         if (e.name[0] == '\0') continue; // comment-only entry
         if (mode == label_mode::label) {

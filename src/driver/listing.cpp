@@ -144,7 +144,10 @@ void list_words() {
         }
         const unsigned char* bytes = block + used;
         used += 4;
-        if (html) html_page_switch(settings.start);
+        // (The switch itself checks the same; asked here first, the call is
+        // made once per page rather than once per word.)
+        if (html && pages.current < pages.count && pages.starts[pages.current] == settings.start)
+            html_page_switch(settings.start);
         uint32_t word = assemble_word(bytes);
         list_one_word(word);
         remember_word(word);

@@ -15,8 +15,9 @@ namespace {
 inline void put_byte(char c, FILE* f) {
     _putc_nolock(c, f);
 }
+// msvcrt.dll has no _fwrite_nolock (only the later runtimes do).
 inline void put_bytes(const char* p, size_t n, FILE* f) {
-    _fwrite_nolock(p, 1, n, f);
+    fwrite(p, 1, n, f);
 }
 #else
 inline void put_byte(char c, FILE* f) {

@@ -11,6 +11,7 @@
 #include "driver/run_settings.h"
 #include "object/object_symbols.h"
 #include "symbols/symbol_table.h"
+#include "util/platform.h"
 #include "util/zo.h"
 
 object_layout object{};
@@ -440,6 +441,7 @@ void load_object(uint32_t& start, uint32_t& offset, int32_t& size) {
     // The image file never replaces an existing file.
     char* path = zo_strjoin(settings.input_path, "_");
     image_stream = zo_fopen(path, "w+bx");
+    platform_remove_on_signal(path); // a pipe closed early or Ctrl-C leaves no image behind
     settings.image_path = path;
     zo_set_exit_hook(discard_image);
     exit_hook_set = true;

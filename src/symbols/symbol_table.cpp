@@ -24,15 +24,18 @@ constexpr char empty_text[] = "";
 //
 // Open addressing with linear probing over a power-of-two table that is more
 // than twice the symbol capacity, so a probe sequence always meets a free slot.
-// A slot holds 1 + the index of the first entry, in table order, that bears a
-// name; 0 marks a free slot. Entries are never removed, and a sort rebuilds the
-// whole index, so no slot ever needs to be emptied one by one.
+// A slot holds in its low half 1 + the index of the first entry, in table
+// order, that bears a name, and in its high half the top 16 bits of the name's
+// hash, so that a probe passes other names without reading them; 0 marks a
+// free slot. Entries are never removed, and a sort that moves entries rebuilds
+// the whole index, so no slot ever needs to be emptied one by one.
 
 constexpr int name_index_size = 65536;
 static_assert(name_index_size >= 2 * symbol_capacity);
 static_assert((name_index_size & (name_index_size - 1)) == 0, "must be a power of two");
+static_assert(symbol_capacity < 0xffff, "a slot holds an entry index + 1 in 16 bits");
 
-std::array<int32_t, name_index_size> name_index{};
+std::array<uint32_t, name_index_size> name_index{};
 
 // FNV-1a over an optional prefix character (0: none) and the text.
 uint32_t name_hash(char prefix, std::string_view text) {
@@ -52,21 +55,30 @@ bool name_equals(const char* name, char prefix, std::string_view text) {
         if (*name != prefix) return false;
         ++name;
     }
-    return std::strlen(name) == text.size() && std::memcmp(name, text.data(), text.size()) == 0;
+    return std::strncmp(name, text.data(), text.size()) == 0 && name[text.size()] == '\0';
 }
 
-// Slot that holds the name prefix + text, or the free slot where it would go.
-int32_t& name_slot(char prefix, std::string_view text) {
-    uint32_t i = name_hash(prefix, text) & (name_index_size - 1);
-    while (name_index[i] != 0 && !name_equals(symbol_table[name_index[i] - 1].name, prefix, text))
-        i = (i + 1) & (name_index_size - 1);
+// Slot that holds the name prefix + text, or the free slot where it would go;
+// the slot's hash tag in *tag.
+uint32_t& name_slot(char prefix, std::string_view text, uint32_t* tag) {
+    uint32_t h = name_hash(prefix, text);
+    *tag = h & 0xffff0000u;
+    uint32_t i = h & (name_index_size - 1);
+    for (;; i = (i + 1) & (name_index_size - 1)) {
+        uint32_t slot = name_index[i];
+        if (slot == 0) break;
+        if ((slot & 0xffff0000u) == *tag &&
+            name_equals(symbol_table[(slot & 0xffff) - 1].name, prefix, text))
+            break;
+    }
     return name_index[i];
 }
 
 // Makes entry i findable by its name unless an earlier entry has that name.
 void index_name(int i) {
-    int32_t& slot = name_slot(0, symbol_table[i].name);
-    if (slot == 0) slot = i + 1;
+    uint32_t tag;
+    uint32_t& slot = name_slot(0, symbol_table[i].name, &tag);
+    if (slot == 0) slot = tag | uint32_t(i + 1);
 }
 
 void rebuild_name_index() {
@@ -76,21 +88,59 @@ void rebuild_name_index() {
 
 // Index of the first entry named prefix + text, or -1.
 int find_name(char prefix, std::string_view text) {
-    int32_t slot = name_slot(prefix, text);
-    return slot - 1;
+    uint32_t tag;
+    uint32_t slot = name_slot(prefix, text, &tag);
+    return int(slot & 0xffff) - 1;
+}
+
+// ---- texts -------------------------------------------------------------------
+//
+// The names and comments live until the end of the run: they are packed into
+// blocks of 64 KiB rather than taken from the allocator one by one (two
+// allocations per map line cost more than the rest of reading it). A text
+// larger than the room left starts a new block, one of its own size if it is
+// larger than a block.
+
+constexpr size_t text_block_size = 64 * 1024;
+struct text_block {
+    text_block* next; // the block filled before this one
+};
+text_block* text_blocks = nullptr;
+char* text_free = nullptr; // the free room of the newest block
+size_t text_room = 0;
+
+char* take_text_room(size_t n) {
+    if (n > text_room) {
+        size_t size = std::max(text_block_size, n + sizeof(text_block));
+        auto* block = static_cast<text_block*>(zo_alloc(static_cast<int64_t>(size)));
+        block->next = text_blocks;
+        text_blocks = block;
+        text_free = reinterpret_cast<char*>(block + 1);
+        text_room = size - sizeof(text_block);
+    }
+    char* room = text_free;
+    text_free += n;
+    text_room -= n;
+    return room;
 }
 
 // Own copy of a text; the shared empty text for null or "".
 const char* keep_text(const char* text) {
     if (!text || !*text) return empty_text;
     size_t n = std::strlen(text) + 1;
-    char* copy = static_cast<char*>(zo_alloc(static_cast<int64_t>(n)));
+    char* copy = take_text_room(n);
     std::memcpy(copy, text, n);
     return copy;
 }
 
-void release_text(const char* text) {
-    if (text != empty_text) zo_free(const_cast<char*>(text));
+void release_texts() {
+    while (text_blocks != nullptr) {
+        text_block* next = text_blocks->next;
+        zo_free(text_blocks);
+        text_blocks = next;
+    }
+    text_free = nullptr;
+    text_room = 0;
 }
 
 // ---- address expressions ---------------------------------------------------
@@ -161,6 +211,35 @@ bool symbol_before(const symbol_entry& a, const symbol_entry& b) {
     return std::strcmp(a.name, b.name) < 0;
 }
 
+// Sort keys: an entry's address in the high half, its index in the low half.
+// Sorting these 8-byte keys rather than the entries themselves needs no
+// buffer as large as the table, and most questions are settled by comparing
+// two numbers.
+std::array<uint64_t, symbol_capacity> sort_keys;
+
+constexpr uint64_t index_bits = 0xffffffffu;
+
+// Moves the entries into the order of the keys (whose low halves name the
+// entry that belongs at each place), one cycle of the permutation at a time.
+// Bit 32 of a key marks its place as done.
+void apply_key_order(int n) {
+    constexpr uint64_t done = uint64_t(1) << 32;
+    for (int k = 0; k < n; ++k) sort_keys[size_t(k)] &= index_bits;
+    for (int k = 0; k < n; ++k) {
+        if (sort_keys[size_t(k)] & done) continue;
+        symbol_entry first = symbol_table[size_t(k)];
+        int j = k;
+        for (;;) {
+            int from = int(sort_keys[size_t(j)] & index_bits);
+            sort_keys[size_t(j)] |= done;
+            if (from == k) break;
+            symbol_table[size_t(j)] = symbol_table[size_t(from)];
+            j = from;
+        }
+        symbol_table[size_t(j)] = first;
+    }
+}
+
 } // namespace
 
 void add_symbol(uint32_t address, const char* name, const char* comment, bool from_input) {
@@ -197,11 +276,70 @@ int parse_address(const char* text, uint32_t* value) {
 void sort_symbols() {
     // Stable, so that entries equal in address and name keep the order they
     // were added in and the listing never depends on the sort algorithm.
-    std::stable_sort(symbol_table.begin(), symbol_table.begin() + symbol_count, symbol_before);
+    const int n = symbol_count;
+    // Map files often come sorted already: then nothing moves, and the name
+    // index stays as it is.
+    int i = 1;
+    while (i < n && !symbol_before(symbol_table[size_t(i)], symbol_table[size_t(i - 1)])) ++i;
+    if (i >= n) return;
+
+    for (int k = 0; k < n; ++k)
+        sort_keys[size_t(k)] = uint64_t(symbol_table[size_t(k)].address) << 32 | uint64_t(k);
+    auto keys = sort_keys.begin();
+    std::sort(keys, keys + n); // by address, then by the order of adding
+    // Entries of one address by name, then by the order of adding.
+    auto name_of = [](uint64_t key) { return symbol_table[size_t(key & index_bits)].name; };
+    for (auto run = keys; run != keys + n;) {
+        auto end = run + 1;
+        while (end != keys + n && (*end >> 32) == (*run >> 32)) ++end;
+        if (end - run > 1)
+            std::sort(run, end, [&name_of](uint64_t a, uint64_t b) {
+                int order = std::strcmp(name_of(a), name_of(b));
+                return order != 0 ? order < 0 : a < b;
+            });
+        run = end;
+    }
+    apply_key_order(n);
     rebuild_name_index();
 }
 
-int first_symbol_at(uint32_t address) {
+int first_symbol_guess = 0;
+
+namespace {
+
+// Answers of earlier searches by address (jump targets and data values come
+// back again and again), each checked against the table before it is used.
+struct remembered_answer {
+    uint32_t address;
+    int32_t index; // -1: none yet
+};
+constexpr int remembered_slots = 4096;
+std::array<remembered_answer, remembered_slots> remembered_answers = [] {
+    std::array<remembered_answer, remembered_slots> slots{};
+    for (remembered_answer& slot : slots) slot = {0, -1};
+    return slots;
+}();
+
+bool is_first_at(int i, uint32_t address) {
+    return static_cast<unsigned>(i) <= static_cast<unsigned>(symbol_count) &&
+           (i == symbol_count || symbol_table[i].address >= address) &&
+           (i == 0 || symbol_table[i - 1].address < address);
+}
+
+} // namespace
+
+int first_symbol_elsewhere(int& guess, uint32_t address) {
+    // The entry after the guess: the caller has stepped past an entry.
+    if (is_first_at(guess + 1, address)) return ++guess;
+    remembered_answer& slot = remembered_answers[((address >> 2) * 0x9e3779b1u) >> 20];
+    if (slot.index >= 0 && slot.address == address && is_first_at(slot.index, address))
+        return guess = slot.index;
+    guess = first_symbol_by_search(address);
+    slot = {address, guess};
+    return guess;
+}
+
+int first_symbol_by_search(uint32_t address) {
     auto end = symbol_table.begin() + symbol_count;
     auto at = std::partition_point(symbol_table.begin(), end, [address](const symbol_entry& e) {
         return e.address < address;
@@ -233,12 +371,10 @@ void print_address(uint32_t address, const char* name, bool escape_name) {
 }
 
 void reset_symbol_table() {
-    for (int i = 0; i < symbol_count; ++i) {
-        release_text(symbol_table[i].name);
-        release_text(symbol_table[i].comment);
-    }
+    release_texts();
     symbol_table.fill(symbol_entry{});
     symbol_count = 0;
     comment_only_count = 0;
+    first_symbol_guess = 0;
     name_index.fill(0);
 }

@@ -28,8 +28,28 @@ int find_symbol(const char* name, bool allow_data_prefix);
 int parse_address(const char* text, uint32_t* value);
 // Sorts by address, then by name (stable).
 void sort_symbols();
-// Index of the first entry whose address is at or above address (sorted table).
-int first_symbol_at(uint32_t address);
+// Index of the first entry whose address is at or above address (sorted
+// table), tried first at guess and the entry after it, which it then holds.
+// A caller that asks for one address after the other, as the listing does,
+// keeps a guess of its own and mostly finds the answer there. Whether the
+// guess is the answer is checked against the table as it stands, so a table
+// that has grown or been sorted since needs no notice.
+int first_symbol_elsewhere(int& guess, uint32_t address);
+inline int first_symbol_at(int& guess, uint32_t address) {
+    const int i = guess;
+    if (static_cast<unsigned>(i) <= static_cast<unsigned>(symbol_count) &&
+        (i == symbol_count || symbol_table[i].address >= address) &&
+        (i == 0 || symbol_table[i - 1].address < address))
+        return i;
+    return first_symbol_elsewhere(guess, address);
+}
+// The guess of the callers that keep none.
+extern int first_symbol_guess;
+inline int first_symbol_at(uint32_t address) {
+    return first_symbol_at(first_symbol_guess, address);
+}
+// The same by binary search alone.
+int first_symbol_by_search(uint32_t address);
 // Writes the name, or "0x%x" of the address counted as a call target; linked
 // to its page in HTML output. escape_name: the name came from the input file.
 void print_address(uint32_t address, const char* name, bool escape_name = false);

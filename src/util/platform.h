@@ -30,6 +30,12 @@ char* platform_ctime(time_t when);
 FILE* platform_fopen(const char* path, const char* mode);
 // The stream's file descriptor, -1 when it has none.
 int platform_descriptor(FILE* stream);
+// Removes path when the program is ended by a signal (a broken pipe,
+// an interrupt, a termination or a hang-up on Linux; an interrupt or a
+// termination on Windows), then ends it as the signal would have. Signals
+// that are ignored stay ignored. A null path stops the removal. The text at
+// path must live until the program ends.
+void platform_remove_on_signal(const char* path);
 
 // ---- shared helpers that the platform files use -------------------------
 

@@ -1,6 +1,9 @@
 // The Linux side of the utility library: slash paths, gettimeofday as the
-// millisecond clock, the C library's fopen and ctime as they are.
+// millisecond clock, the C library's fopen and ctime as they are, and the
+// removal of the image file when a signal ends the program.
+#include <csignal>
 #include <sys/time.h>
+#include <unistd.h>
 
 #include "util/platform.h"
 
@@ -45,4 +48,44 @@ FILE* platform_fopen(const char* path, const char* mode) {
 
 int platform_descriptor(FILE* stream) {
     return fileno(stream);
+}
+
+namespace {
+
+// The file to remove; read by the handler, so set before it is installed.
+const char* volatile signal_removed_path = nullptr;
+constexpr int removal_signals[] = {SIGPIPE, SIGINT, SIGTERM, SIGHUP};
+
+// Only async-signal-safe calls here: unlink, sigaction, sigprocmask, raise.
+extern "C" void remove_and_reraise(int signal_number) {
+    if (const char* path = signal_removed_path) unlink(path);
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(signal_number, &fallback, nullptr);
+    // The signal is blocked while its handler runs: let it through at once.
+    sigset_t unblock;
+    sigemptyset(&unblock);
+    sigaddset(&unblock, signal_number);
+    sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
+    raise(signal_number);
+}
+
+} // namespace
+
+void platform_remove_on_signal(const char* path) {
+    signal_removed_path = path;
+    if (path == nullptr) return;
+    for (int signal_number : removal_signals) {
+        struct sigaction current {};
+        sigaction(signal_number, nullptr, &current);
+        // A signal ignored by the caller (nohup, a shell's background job) stays so.
+        if (current.sa_handler == SIG_IGN) continue;
+        struct sigaction handler {};
+        handler.sa_handler = remove_and_reraise;
+        sigemptyset(&handler.sa_mask);
+        // Every removal signal waits while the handler runs.
+        for (int other : removal_signals) sigaddset(&handler.sa_mask, other);
+        sigaction(signal_number, &handler, nullptr);
+    }
 }

@@ -1,12 +1,16 @@
 // The Windows side of the utility library: backslash paths with drive names,
 // the performance counter as the millisecond clock, the ZO_FWINE start-up
-// prompt, an exclusive fopen and a time text for negative times.
+// prompt, an exclusive fopen, a time text for negative times and the removal
+// of the image file when Ctrl-C or a termination ends the program.
 #include <windows.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <initializer_list>
 #include <io.h>
 #include <sys/stat.h>
 
@@ -53,10 +57,13 @@ int64_t platform_clock_count() {
 }
 
 // The C runtime's ctime takes no negative time (time() gives -1 when it
-// fails), so such times get a text of their own.
+// fails), so such times get a text of their own. Its day of the month has a
+// leading zero ("Sun Dec 06"), where the banner wants a blank as on Linux.
 char* platform_ctime(time_t when) {
     if (when < 0) return utc_plus_one_text(when);
-    return ctime(&when);
+    char* text = ctime(&when);
+    if (text != nullptr && text[8] == '0') text[8] = ' ';
+    return text;
 }
 
 // The C runtime's fopen knows no 'x': create the file with _O_EXCL and hand
@@ -81,4 +88,31 @@ FILE* platform_fopen(const char* path, const char* mode) {
 
 int platform_descriptor(FILE* stream) {
     return _fileno(stream);
+}
+
+namespace {
+
+const char* volatile signal_removed_path = nullptr;
+
+// Windows runs a SIGINT handler on a thread of its own and SIGTERM's where it
+// is raised. An open file can not be removed here, so the streams are closed
+// first; then the signal's default action ends the program.
+extern "C" void remove_and_reraise(int signal_number) {
+    if (const char* path = signal_removed_path) {
+        _fcloseall();
+        remove(path);
+    }
+    signal(signal_number, SIG_DFL);
+    raise(signal_number);
+}
+
+} // namespace
+
+void platform_remove_on_signal(const char* path) {
+    signal_removed_path = path;
+    if (path == nullptr) return;
+    for (int signal_number : {SIGINT, SIGTERM}) {
+        void (*previous)(int) = signal(signal_number, remove_and_reraise);
+        if (previous == SIG_IGN) signal(signal_number, SIG_IGN);
+    }
 }

@@ -3,8 +3,12 @@
 // arguments, environment and standard input, and its standard output,
 // standard error, exit status and files are compared with the expectations.
 //
-//   cli_runner [--wrapper "CMD ..."] PROGRAM CASES_DIR [NAME_FILTER]
+//   cli_runner [--wrapper "CMD ..."] [--crlf | --windows] PROGRAM CASES_DIR [NAME_FILTER]
 //
+// --crlf reads CR LF as LF in the output and the written files before
+// comparing (a Windows program writes its text streams so); --windows does
+// that too and takes a case's expected.win.stdout and expected.win.stderr in
+// preference to expected.stdout and expected.stderr where they exist.
 // The folder format is described in tests/cli/README.md.
 #include <algorithm>
 #include <cerrno>
@@ -96,6 +100,29 @@ bool build_date_at(const std::string& text, size_t at) {
            is_date_char(text[at + 5], "0123456789") && text[at + 6] == ' ' &&
            std::all_of(text.begin() + long(at) + 7, text.begin() + long(at) + 11,
                        [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// What the checks of a run may overlook.
+struct run_options {
+    bool crlf = false;    // CR LF reads as LF
+    bool windows = false; // expected.win.* first
+};
+
+// LF for every CR LF; every other byte stays.
+std::string without_crlf(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+    return out;
+}
+
+// The expectation file of a case: expected.win.<what> first under --windows.
+fs::path expectation(const fs::path& case_dir, const std::string& what,
+                     const run_options& options) {
+    fs::path windows = case_dir / ("expected.win." + what);
+    if (options.windows && fs::exists(windows)) return windows;
+    return case_dir / ("expected." + what);
 }
 
 // Replaces the parts that change from build to build and from run to run.
@@ -266,7 +293,11 @@ std::vector<std::string> case_environment(const fs::path& env_file) {
 
 // Runs one case; prints what went wrong and returns false on a failure.
 bool run_case(const fs::path& case_dir, const std::vector<std::string>& wrapper,
-              const fs::path& program) {
+              const fs::path& program, const run_options& options) {
+    // Written text as the expectations hold it.
+    auto normal = [&](const std::string& text) {
+        return masked(options.crlf ? without_crlf(text) : text);
+    };
     std::string name = case_dir.filename().string();
     std::vector<std::string> problems;
     auto fail = [&](const std::string& text) { problems.push_back(text); };
@@ -324,30 +355,38 @@ bool run_case(const fs::path& case_dir, const std::vector<std::string>& wrapper,
     }
     std::vector<std::pair<std::string, std::pair<std::string, std::string>>> diffs;
     if (ran) {
-        std::string expected_out = file_or_empty(case_dir / "expected.stdout");
-        std::string expected_err = file_or_empty(case_dir / "expected.stderr");
-        std::string out = masked(result.out), err = masked(result.err);
+        std::string expected_out = file_or_empty(expectation(case_dir, "stdout", options));
+        std::string expected_err = file_or_empty(expectation(case_dir, "stderr", options));
+        std::string out = normal(result.out), err = normal(result.err);
         if (out != expected_out) diffs.push_back({"stdout", {expected_out, out}});
         if (err != expected_err) diffs.push_back({"stderr", {expected_err, err}});
 
-        fs::path expected_files = case_dir / "expected.files";
-        if (fs::is_directory(expected_files)) {
-            std::vector<fs::path> files;
-            for (const auto& entry : fs::recursive_directory_iterator(expected_files, ec))
-                if (entry.is_regular_file()) files.push_back(entry.path());
-            std::sort(files.begin(), files.end());
-            for (const fs::path& file : files) {
-                fs::path relative = fs::relative(file, expected_files);
-                std::string actual;
-                if (!read_file(work / relative, actual)) {
-                    fail("file " + relative.string() + " was not written");
-                    continue;
-                }
-                std::string wanted = file_or_empty(file);
-                actual = masked(actual);
-                if (actual != wanted)
-                    diffs.push_back({"file " + relative.string(), {wanted, actual}});
+        // Files by their relative paths; under --windows a file of
+        // expected.win.files takes the place of the one in expected.files.
+        std::vector<fs::path> expected_dirs = {case_dir / "expected.files"};
+        if (options.windows)
+            expected_dirs.insert(expected_dirs.begin(), case_dir / "expected.win.files");
+        std::vector<std::pair<fs::path, fs::path>> files; // relative path, expectation
+        for (const fs::path& expected_files : expected_dirs) {
+            if (!fs::is_directory(expected_files)) continue;
+            for (const auto& entry : fs::recursive_directory_iterator(expected_files, ec)) {
+                if (!entry.is_regular_file()) continue;
+                fs::path relative = fs::relative(entry.path(), expected_files);
+                if (std::none_of(files.begin(), files.end(),
+                                 [&](const auto& f) { return f.first == relative; }))
+                    files.push_back({relative, entry.path()});
             }
+        }
+        std::sort(files.begin(), files.end());
+        for (const auto& [relative, file] : files) {
+            std::string actual;
+            if (!read_file(work / relative, actual)) {
+                fail("file " + relative.string() + " was not written");
+                continue;
+            }
+            std::string wanted = file_or_empty(file);
+            actual = normal(actual);
+            if (actual != wanted) diffs.push_back({"file " + relative.string(), {wanted, actual}});
         }
         for (const std::string& line : split_lines(file_or_empty(case_dir / "expected.absent")))
             if (!line.empty() && fs::exists(fs::symlink_status(work / line)))
@@ -366,8 +405,8 @@ bool run_case(const fs::path& case_dir, const std::vector<std::string>& wrapper,
 }
 
 [[noreturn]] void usage() {
-    std::fprintf(stderr,
-                 "usage: cli_runner [--wrapper \"CMD ...\"] PROGRAM CASES_DIR [NAME_FILTER]\n");
+    std::fprintf(stderr, "usage: cli_runner [--wrapper \"CMD ...\"] [--crlf | --windows] PROGRAM "
+                         "CASES_DIR [NAME_FILTER]\n");
     std::exit(2);
 }
 
@@ -376,12 +415,17 @@ bool run_case(const fs::path& case_dir, const std::vector<std::string>& wrapper,
 int main(int argc, char** argv) {
     std::vector<std::string> wrapper;
     std::vector<std::string> positional;
+    run_options options;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--wrapper") {
             if (++i >= argc) usage();
             std::istringstream words(argv[i]);
             for (std::string word; words >> word;) wrapper.push_back(word);
+        } else if (arg == "--crlf") {
+            options.crlf = true;
+        } else if (arg == "--windows") {
+            options.crlf = options.windows = true;
         } else {
             positional.push_back(arg);
         }
@@ -410,7 +454,7 @@ int main(int argc, char** argv) {
 
     int passed = 0, failed = 0;
     for (const fs::path& dir : case_dirs) {
-        if (run_case(dir, wrapper, program))
+        if (run_case(dir, wrapper, program, options))
             ++passed;
         else
             ++failed;

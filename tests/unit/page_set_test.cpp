@@ -336,7 +336,7 @@ TEST_F(PageSet, RedirectToDrivePathIsFileUrl) {
 }
 
 TEST_F(PageSet, SummaryPagesPadAndEscapeNamesByTheirOwnLength) {
-    settings.html_dir = dir.path.c_str();
+    settings.html_dir = dir.text.c_str();
     settings.input_path = "obj.o";
     // Object names holding markup, and map names of each tab class.
     add_symbol(0x10, "a<b>", "", true);         // 4 characters, 3 tabs
@@ -371,7 +371,7 @@ TEST_F(PageSet, SummaryPagesPadAndEscapeNamesByTheirOwnLength) {
 }
 
 TEST_F(PageSet, CallStatisticsListFiveHundredHighestAddresses) {
-    settings.html_dir = dir.path.c_str();
+    settings.html_dir = dir.text.c_str();
     settings.input_path = "dump.bin";
     for (uint32_t i = 0; i < 600; ++i)
         for (uint32_t k = 0; k <= i % 3; ++k) record_call_target(0x1000 + 4 * ((i * 7) % 600));

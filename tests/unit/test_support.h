@@ -2,11 +2,15 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
+#include <random>
 #include <string>
 
 #include "driver/run_settings.h"
+#include "util_test_support.h"
 
 // Sends everything written to settings.output into a temporary file for the
 // lifetime of the object; text() returns what has been written so far.
@@ -35,11 +39,36 @@ struct output_capture {
 // A temporary directory removed with its contents when the object goes.
 struct temp_dir {
     std::filesystem::path path;
+    std::string text; // path as a narrow string (a path holds wide ones on Windows)
+    // A new directory in the system's place for temporary files, named
+    // pelorin_test_<run>_<n>: <run> is drawn once per test program, <n>
+    // counts the directories of the running test. A Windows run_child child
+    // runs its test again under the parent's <run> (the environment carries
+    // it), meets the parent's directories by their names and uses them.
     temp_dir() {
-        char pattern[] = "/tmp/pelorin_test_XXXXXX";
-        path = mkdtemp(pattern);
+        static const void* test = nullptr;
+        static unsigned serial = 0;
+        const void* running = ::testing::UnitTest::GetInstance()->current_test_info();
+        if (running != test) {
+            test = running;
+            serial = 0;
+        }
+        if (std::getenv("PELORIN_TEST_RUN") == nullptr)
+            set_test_env("PELORIN_TEST_RUN", std::to_string(std::random_device{}()).c_str());
+        std::string run = std::getenv("PELORIN_TEST_RUN");
+        bool child = std::getenv("PELORIN_TEST_CHILD") != nullptr;
+        auto base = std::filesystem::temp_directory_path();
+        for (;;) {
+            path = base / ("pelorin_test_" + run + "_" + std::to_string(++serial));
+            if (std::filesystem::create_directory(path) || child) break;
+        }
+        text = path.string();
     }
-    ~temp_dir() { std::filesystem::remove_all(path); }
+    // Never throws: on Windows a file still open can not be removed.
+    ~temp_dir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
     temp_dir(const temp_dir&) = delete;
     temp_dir& operator=(const temp_dir&) = delete;
     // Writes a file of the given bytes and returns its path.

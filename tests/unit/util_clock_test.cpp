@@ -72,16 +72,13 @@ TEST_F(Clock, UnusableCountersEndTheRun) {
 TEST_F(Clock, TimeTextIsTheLocalCtimeWithoutNewline) {
     const char* saved = getenv("TZ");
     std::string saved_tz = saved ? saved : "";
-    setenv("TZ", "UTC", 1);
+    set_test_env("TZ", "UTC");
     tzset();
     EXPECT_STREQ(zo_ctime(1796587206), "Sun Dec  6 20:00:06 2026");
-    setenv("TZ", "UTC-1", 1);
+    set_test_env("TZ", "UTC-1");
     tzset();
     EXPECT_STREQ(zo_ctime(1796587206), "Sun Dec  6 21:00:06 2026");
-    if (saved)
-        setenv("TZ", saved_tz.c_str(), 1);
-    else
-        unsetenv("TZ");
+    set_test_env("TZ", saved ? saved_tz.c_str() : nullptr);
     tzset();
 
     // 0 stands for now.

