@@ -1,5 +1,6 @@
 // The millisecond clock that counts from its first reading, and the time
 // text of the HTML banner.
+#include <cstdlib>
 #include <cstring>
 
 #include "util/platform.h"
@@ -30,11 +31,27 @@ int64_t zo_milsec() {
 
 char* zo_ctime(time_t when) {
     if (when == 0) when = time(nullptr);
+    // Every HTML page asks for the time; within one second, and with the same
+    // time zone setting, the text is the same, and converting it anew costs a
+    // look at the time zone file.
+    static time_t last_when = 0;
+    static char last_text[64];
+    static char last_zone[128];
+    const char* zone = getenv("TZ");
+    if (zone == nullptr) zone = "";
+    bool zone_fits = strlen(zone) < sizeof last_zone;
+    if (last_text[0] != 0 && when == last_when && zone_fits && strcmp(zone, last_zone) == 0)
+        return last_text;
     char* text = platform_ctime(when);
     if (text == nullptr) zo_error("ctime", "illegal time");
     // The newline stands at index 24, unless a year past 9999 pushed it on.
     if (char* newline = strchr(text, '\n')) *newline = 0;
-    return text;
+    last_text[0] = 0;
+    if (!zone_fits || strlen(text) >= sizeof last_text) return text;
+    strcpy(last_text, text);
+    strcpy(last_zone, zone);
+    last_when = when;
+    return last_text;
 }
 
 char* utc_plus_one_text(time_t when) {
