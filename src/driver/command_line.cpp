@@ -16,6 +16,7 @@
 #include "util/platform.h"
 #include "util/zo.h"
 
+// clang-format off
 const char usage_format[] =
     "usage: %s [option]* {file}\t# %s\n"
     "\n"
@@ -75,6 +76,7 @@ const char mapfile_syntax_text[] =
     "\tcomments before a # sign are visible in generated output\n"
     "\tmultiple mapfiles (-m options) allowed\n";
 
+// clang-format on
 const char* version_banner() {
     static char banner[64];
     if (banner[0] == 0) zo_snprintf(banner, sizeof banner, "%s / %s", platform_label(), __DATE__);
@@ -85,7 +87,9 @@ namespace {
 
 const char* usage_program_name = "pelorin";
 
-[[noreturn]] void usage_error() { zo_message(usage_format, usage_program_name, version_banner()); }
+[[noreturn]] void usage_error() {
+    zo_message(usage_format, usage_program_name, version_banner());
+}
 
 // An address expression option value, or the usage text when it does not read.
 uint32_t address_value(const char* text) {
@@ -123,8 +127,11 @@ bool whole_decimal(const char* text, uint32_t* value) {
         return *text == 0;
     }
     if (*p != 0) return false;
-    if (overflow) *value = 0xffffffffu;
-    else *value = negative ? 0u - static_cast<uint32_t>(magnitude) : static_cast<uint32_t>(magnitude);
+    if (overflow)
+        *value = 0xffffffffu;
+    else
+        *value =
+            negative ? 0u - static_cast<uint32_t>(magnitude) : static_cast<uint32_t>(magnitude);
     return true;
 }
 
@@ -229,7 +236,8 @@ void read_command_line(int argc, char** argv, const char* program_name) {
             settings.flags |= bits;
         } else if (key == "t") {
             opcode_selftest();
-            std::fflush(settings.output);
+            // A report that did not reach its reader is no success.
+            zo_fflush(settings.output);
             std::exit(0);
         } else if (key == "!") {
             zo_message("%s", mapfile_syntax_text);
@@ -262,6 +270,8 @@ void start_run(int argc, char** argv) {
     if (settings.size == 0) settings.size = 0x7fffffff;
     if (settings.line_budget == 0) settings.line_budget = 0x7fffffff;
 
-    if (settings.html_dir != nullptr) html_prepass();
-    else settings.flags &= ~flag::highlight;
+    if (settings.html_dir != nullptr)
+        html_prepass();
+    else
+        settings.flags &= ~flag::highlight;
 }

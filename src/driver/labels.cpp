@@ -96,63 +96,91 @@ int function_end_check(int mode, uint32_t a, uint32_t w) {
     return 0;
 }
 
-int show_labels(uint32_t a, label_mode mode) {
+namespace {
+
+// Label lines are asked for word after word: they keep a guess of their own,
+// apart from the jump targets and data values in between.
+int label_guess = 0;
+
+// A function starts at the first word after the delay slot of a
+// function-ending jr $ra, which stood two listing steps back. The delay slot
+// and this word have been tracked already; a forward branch among them (a
+// function that opens with "beqz $a0, ...") must not hide the end, so the jr
+// is judged by the limit as it stood right after the jr, as the HTML
+// pre-pass judges it. Only asked at an address without label lines.
+[[gnu::noinline]] void write_function_start(uint32_t a) {
+    if (has_flag(flag::braces) && !has_flag(flag::data_mode) && recent_word(1) == jr_ra &&
+        a - 8 >= earlier_limits[1]) {
+        html_anchor(a);
+        out_text("}{\n");
+        last_label_address = a;
+    }
+}
+
+// The label lines of the entries from first on that stand at a.
+[[gnu::noinline]] int write_label_lines(int first, uint32_t a) {
     int n = 0; // names written
     int m = 0; // of these, data names ('@')
-    // Label lines are asked for word after word: they keep a guess of their
-    // own, apart from the jump targets and data values in between.
-    static int label_guess = 0;
-    int first = mode == label_mode::label ? first_symbol_at(label_guess, a) : first_symbol_at(a);
     for (int i = first; i < symbol_count && symbol_table[i].address == a; ++i) {
         const symbol_entry& e = symbol_table[i];
         if (e.name[0] == '\0') continue; // comment-only entry
-        if (mode == label_mode::label) {
-            html_anchor(a);
-            if (has_flag(flag::braces)) out_text("}{");
-            write_name(e);
-            out_char(':');
-            if (has_flag(flag::special_comments) && e.comment[0] != '\0')
-                write_label_comment(e, static_cast<int>(std::strlen(e.name)));
-            out_char('\n');
-            last_label_address = a;
-        } else {
-            if (mode == label_mode::comment || n > 0) out_char(' ');
-            write_name(e);
-        }
+        html_anchor(a);
+        if (has_flag(flag::braces)) out_text("}{");
+        write_name(e);
+        out_char(':');
+        if (has_flag(flag::special_comments) && e.comment[0] != '\0')
+            write_label_comment(e, static_cast<int>(std::strlen(e.name)));
+        out_char('\n');
+        last_label_address = a;
         ++n;
         if (e.name[0] == '@') ++m;
     }
+    if (n == 0) write_function_start(a);
+    // '@' labels switch to data lines, any other label back to code.
+    if (m > 0)
+        settings.flags |= flag::data_mode;
+    else if (n > 0)
+        settings.flags &= ~flag::data_mode;
+    return n;
+}
 
-    switch (mode) {
-    case label_mode::label:
-        // A function starts at the first word after the delay slot of a
-        // function-ending jr $ra, which stood two listing steps back. The
-        // delay slot and this word have been tracked already; a forward
-        // branch among them (a function that opens with "beqz $a0, ...")
-        // must not hide the end, so the jr is judged by the limit as it
-        // stood right after the jr, as the HTML pre-pass judges it.
-        if (n == 0 && has_flag(flag::braces) && !has_flag(flag::data_mode) &&
-            recent_word(1) == jr_ra && a - 8 >= earlier_limits[1]) {
-            html_anchor(a);
-            out_text("}{\n");
-            last_label_address = a;
-        }
-        // '@' labels switch to data lines, any other label back to code.
-        if (m > 0)
-            settings.flags |= flag::data_mode;
-        else if (n > 0)
-            settings.flags &= ~flag::data_mode;
-        break;
-    case label_mode::value:
+// The names at a on one line, for a data value or after a jump target.
+[[gnu::noinline]] int write_names(uint32_t a, label_mode mode) {
+    int n = 0;
+    for (int i = first_symbol_at(a); i < symbol_count && symbol_table[i].address == a; ++i) {
+        const symbol_entry& e = symbol_table[i];
+        if (e.name[0] == '\0') continue; // comment-only entry
+        if (mode == label_mode::comment || n > 0) out_char(' ');
+        write_name(e);
+        ++n;
+    }
+    if (mode == label_mode::value) {
         if (n == 0) write_quoted_bytes(a);
         out_char('\n');
-        break;
-    case label_mode::comment: break;
     }
     return n;
 }
 
+} // namespace
+
+int show_labels(uint32_t a, label_mode mode) {
+    if (mode != label_mode::label) return write_names(a, mode);
+    // Most words have no entry at their address, and the guess, kept from
+    // the word before, mostly shows that at once: then only a function start
+    // can be written. (Kept free of calls on that path: it runs for every
+    // word of the listing.)
+    const int i = label_guess;
+    if (static_cast<unsigned>(i) <= static_cast<unsigned>(symbol_count) &&
+        (i == symbol_count || symbol_table[i].address > a) &&
+        (i == 0 || symbol_table[i - 1].address < a)) {
+        if (has_flag(flag::braces)) write_function_start(a);
+        return 0;
+    }
+    return write_label_lines(first_symbol_at(label_guess, a), a);
+}
+
 void reset_labels() {
+    label_guess = 0;
     extension_limit = 0;
     earlier_limits.fill(0);
     last_label_address = 0;

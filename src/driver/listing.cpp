@@ -99,8 +99,7 @@ void end_run() {
     if (settings.image_path != nullptr) std::remove(settings.image_path);
     // A listing cut short by a failed write (a full disk) must not end as a
     // success. (Page files report their errors when they are closed.)
-    if (!html_output() && (std::fflush(settings.output) != 0 || std::ferror(settings.output)))
-        zo_error(zo_fname(settings.output), "*write error");
+    if (!html_output()) zo_fflush(settings.output);
 }
 
 } // namespace

@@ -24,24 +24,26 @@ constexpr uint32_t data_mode = 0x8000;        // words are shown as data
 } // namespace flag
 
 struct run_settings {
-    uint32_t flags;          // bit set of namespace flag
-    uint32_t offset;         // memory address of the input's first byte
-    uint32_t start;          // address of the next word to list
-    int32_t size;            // bytes still to list
-    int32_t line_budget;     // instruction lines still to print
-    const char* html_dir;    // -h directory; null for a text listing
-    int sequence_length;     // look-back of the lui sequence, 0 to 50
-    int function_extension;  // forward-branch limit of the function-end rule
-    uint32_t gp_value;       // $gp base, 0 when unknown
-    uint32_t s7_value;       // $s7 base, 0 when unknown
-    const char* input_path;  // input file as typed
-    FILE* input;             // stream the listing reads words from
-    FILE* output;            // current output stream
-    char* image_path;        // image file made from an object, or null
+    uint32_t flags;         // bit set of namespace flag
+    uint32_t offset;        // memory address of the input's first byte
+    uint32_t start;         // address of the next word to list
+    int32_t size;           // bytes still to list
+    int32_t line_budget;    // instruction lines still to print
+    const char* html_dir;   // -h directory; null for a text listing
+    int sequence_length;    // look-back of the lui sequence, 0 to 50
+    int function_extension; // forward-branch limit of the function-end rule
+    uint32_t gp_value;      // $gp base, 0 when unknown
+    uint32_t s7_value;      // $s7 base, 0 when unknown
+    const char* input_path; // input file as typed
+    FILE* input;            // stream the listing reads words from
+    FILE* output;           // current output stream
+    char* image_path;       // image file made from an object, or null
 };
 
 // The process-wide settings, all zero at start.
 extern run_settings settings;
 
 // True when the given flag bit is set.
-inline bool has_flag(uint32_t bit) { return (settings.flags & bit) != 0; }
+inline bool has_flag(uint32_t bit) {
+    return (settings.flags & bit) != 0;
+}

@@ -15,6 +15,10 @@ bool html_output();
 void html_anchor(uint32_t address);
 // Page head with the generation banner; heading may be null.
 void html_page_head(const char* title, const char* heading);
+// "<A HREF=%08x.htm>%s</A>\n": a link to the page that starts at page_start.
+void html_page_link(uint32_t page_start, const char* text);
+// "<A HREF=%s>%s</A>\n": a link to a file of the page set.
+void html_file_link(const char* file, const char* text);
 // Page tail with its links; closes the page. Nothing while output is stdout.
 void html_page_tail();
 // Opens the colour span of word's class; 0 closes an open span.

@@ -47,7 +47,7 @@ void close_output_page() {
 }
 
 void write_link(const char* file, const char* text) {
-    out_format("<A HREF=%s>%s</A>\n", file, text);
+    html_file_link(file, text);
 }
 
 // Writes a name in a field of width characters, padded by its own length:
@@ -98,28 +98,59 @@ void write_calls_page() {
     close_output_page();
 }
 
+// One line of the symbol map: a name with its comment, or a page start.
+void write_symbol_line(const symbol_entry& e) {
+    if (e.name[0] != '\0') {
+        out_text("\t");
+        out_hex(e.address, 8);
+        out_text("\t");
+        print_address(e.address, e.name, e.from_input);
+        // The comment column counts the name's own characters.
+        size_t length = strlen(e.name);
+        out_format("\t%s%s%s\n", length < 8 ? "\t" : "", length < 16 ? "\t" : "", e.comment);
+    } else if (e.comment[0] == '\0') {
+        print_address(e.address, nullptr);
+        out_char('\n');
+    }
+}
+
+bool starts_ascend() {
+    for (int i = 1; i < pages.count; ++i)
+        if (pages.starts[i] < pages.starts[i - 1]) return false;
+    return true;
+}
+
 void write_symbols_page() {
     open_output_page(symbols_page);
     html_page_head(symbols_link_text, symbols_link_text);
     write_link(calls_page, calls_link_text);
     out_text("<PRE><B>\n");
-    // Every page start gets a line of its own, between the names.
-    for (int i = 0; i < pages.count; ++i) add_symbol(pages.starts[i], "", "");
-    sort_symbols();
-    for (int i = 0; i < symbol_count; ++i) {
-        const symbol_entry& e = symbol_table[i];
-        if (e.name[0] != '\0') {
-            out_text("\t");
-            out_hex(e.address, 8);
-            out_text("\t");
-            print_address(e.address, e.name, e.from_input);
-            // The comment column counts the name's own characters.
-            size_t length = strlen(e.name);
-            out_format("\t%s%s%s\n", length < 8 ? "\t" : "", length < 16 ? "\t" : "", e.comment);
-        } else if (e.comment[0] == '\0') {
-            print_address(e.address, nullptr);
-            out_char('\n');
+    // Every page start gets a line of its own, between the names, as an
+    // entry of its own in the table would (an empty name sorts first among
+    // the entries of its address). They take room in the table, whose limit
+    // holds for them too.
+    if (symbol_count + pages.count > symbol_capacity) zo_message("map: too many symbols");
+    if (!starts_ascend()) {
+        // Starts past the top of memory wrap round: the table sorts them.
+        for (int i = 0; i < pages.count; ++i) add_symbol(pages.starts[i], "", "");
+        sort_symbols();
+        for (int i = 0; i < symbol_count; ++i) write_symbol_line(symbol_table[i]);
+    } else {
+        // Ascending starts are merged into the sorted table rather than
+        // added to it: 10000 page starts would take a third of the table's
+        // memory for the one page that lists them.
+        sort_symbols();
+        int page = 0;
+        for (int i = 0; i < symbol_count; ++i) {
+            const symbol_entry& e = symbol_table[i];
+            for (; page < pages.count && (pages.starts[page] < e.address ||
+                                          (pages.starts[page] == e.address && e.name[0] != '\0'));
+                 ++page)
+                write_symbol_line(symbol_entry{pages.starts[page], "", "", false});
+            write_symbol_line(e);
         }
+        for (; page < pages.count; ++page)
+            write_symbol_line(symbol_entry{pages.starts[page], "", "", false});
     }
     out_text("</B></PRE>\n</BODY>\n</HTML>\n");
     close_output_page();
@@ -191,8 +222,7 @@ void html_page_switch(uint32_t a) {
     open_output(path);
     zo_free(path);
     html_page_head(name, nullptr);
-    if (pages.current > 0)
-        out_format("<A HREF=%08x.htm>Previous Page</A>\n", pages.starts[pages.current - 1]);
+    if (pages.current > 0) html_page_link(pages.starts[pages.current - 1], "Previous Page");
     write_link(symbols_page, symbols_link_text);
     write_link(calls_page, calls_link_text);
     out_text("<PRE><B>\n");

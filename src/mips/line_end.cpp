@@ -142,8 +142,16 @@ void take_base_value(const char* comment) {
 }
 
 void write_map_comments(uint32_t a) {
-    if (comment_cursor < symbol_count && symbol_table[comment_cursor].address < a)
-        comment_cursor = std::max(comment_cursor, first_symbol_at(a));
+    // Most lines have no entry at their address.
+    if (comment_cursor >= symbol_count) return;
+    const uint32_t next = symbol_table[comment_cursor].address;
+    if (next > a) return;
+    if (next < a) {
+        // The cursor keeps a guess of its own: stepping on from the last
+        // answer mostly finds the next one at once.
+        static int comment_guess = 0;
+        comment_cursor = std::max(comment_cursor, first_symbol_at(comment_guess, a));
+    }
     // Comment-only entries sort before the named ones at the same address.
     while (comment_cursor < symbol_count) {
         const symbol_entry& e = symbol_table[comment_cursor];

@@ -165,8 +165,11 @@ template <size_t n> const char* name_of(const std::array<value_name, n>& names, 
 // longer the image stream) and removed the file itself.
 void discard_image() {
     if (settings.image_path == nullptr) return;
-    if (image_stream != nullptr && (!image_handed_over || settings.input == image_stream))
+    if (image_stream != nullptr && (!image_handed_over || settings.input == image_stream)) {
+        // The listing must not keep a closed stream as its input.
+        if (settings.input == image_stream) settings.input = nullptr;
         std::fclose(image_stream);
+    }
     image_stream = nullptr;
     std::remove(settings.image_path);
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 constexpr int symbol_capacity = 30000;
 
@@ -22,6 +23,10 @@ extern int comment_only_count;
 // Appends an entry (null or empty texts are stored as ""); ends the program
 // when the table is full.
 void add_symbol(uint32_t address, const char* name, const char* comment, bool from_input = false);
+// Adds {address, name, comment} unless an entry is named name exactly: then
+// returns that entry's index and adds nothing; -1 after adding. Ends the
+// program when the table is full, as add_symbol does.
+int add_new_symbol(uint32_t address, std::string_view name, const char* comment);
 // Index of the first entry named name, or of '@' + name when allowed; -1 if none.
 int find_symbol(const char* name, bool allow_data_prefix);
 // Reads an address expression; 0 on success, -1 on failure.

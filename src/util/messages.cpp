@@ -15,6 +15,7 @@ char** recorded_argv = nullptr;
 char prefix[100];    // zo_error's copy of the name
 char errno_text[20]; // "unknown error %d" when the system has no text
 void (*exit_hook)() = nullptr;
+void (*exit_seam)(int) = nullptr; // set by fuzzing harnesses only
 
 // The system's text for an error number, or "unknown error N".
 const char* system_text(int error) {
@@ -29,6 +30,7 @@ const char* system_text(int error) {
 void zo_init(int argc, char** argv) {
     recorded_argc = argc;
     recorded_argv = argv;
+    platform_hold_standard_streams();
     platform_startup_prompt();
     // The first reading fixes the clock's starting point.
     zo_milsec();
@@ -87,11 +89,16 @@ void zo_exit(int status) {
         exit_hook = nullptr;
         hook();
     }
+    if (exit_seam != nullptr) exit_seam(status);
     exit(status);
 }
 
 void zo_set_exit_hook(void (*hook)()) {
     exit_hook = hook;
+}
+
+void zo_set_exit_seam(void (*leave)(int status)) {
+    exit_seam = leave;
 }
 
 void zo_reset_messages() {

@@ -19,6 +19,11 @@ bool platform_ends_directory(char c);
 char platform_separator();
 // Start-up wait of the Windows build (ZO_FWINE=resize); nothing elsewhere.
 void platform_startup_prompt();
+// Occupies a standard stream's descriptor that was closed when the program
+// started with one that takes no writes: the files the program opens can then
+// never take its place, and a write to standard output fails instead of
+// landing in one of them.
+void platform_hold_standard_streams();
 // Ticks per second of the millisecond clock's counter; 0 when there is none.
 int64_t platform_clock_frequency();
 // The counter's current reading, in its own ticks.

@@ -1,7 +1,9 @@
 // The Linux side of the utility library: slash paths, gettimeofday as the
 // millisecond clock, the C library's fopen and ctime as they are, and the
 // removal of the image file when a signal ends the program.
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -25,6 +27,17 @@ char platform_separator() {
 
 // Only the Windows build asks for a resized console window.
 void platform_startup_prompt() {}
+
+// /dev/null opened for reading only: reads find the end at once, writes fail.
+// open takes the lowest free descriptor, which is the one being held, as
+// the lower ones are open by then.
+void platform_hold_standard_streams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        int held = open("/dev/null", O_RDONLY);
+        if (held >= 0 && held != fd) close(held);
+    }
+}
 
 // gettimeofday counts microseconds.
 int64_t platform_clock_frequency() {

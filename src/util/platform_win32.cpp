@@ -44,6 +44,10 @@ void platform_startup_prompt() {
     wait_for_line();
 }
 
+// The C runtime keeps descriptors 0 to 2 for the standard streams even when
+// they have no handle, so no file can take one over.
+void platform_hold_standard_streams() {}
+
 int64_t platform_clock_frequency() {
     LARGE_INTEGER frequency;
     if (!QueryPerformanceFrequency(&frequency)) return 0;

@@ -21,6 +21,10 @@ void zo_bell();
 [[noreturn]] void zo_exit(int status);
 // Registers a routine that zo_exit runs before exiting (one at a time; null clears it).
 void zo_set_exit_hook(void (*hook)());
+// For in-process fuzzing only; the program never sets it. When set, zo_exit
+// calls leave(status) where it would call exit, after the prompt and the exit
+// hook; leave must not return (a harness throws). Null restores exit.
+void zo_set_exit_seam(void (*leave)(int status));
 
 // ---- memory and strings --------------------------------------------------
 
@@ -52,8 +56,12 @@ extern int zo_lineno;
 // Opens a stream and names it; ends the program when it can not be opened.
 // A mode holding 'x' creates the file and fails when it exists already.
 FILE* zo_fopen(const char* path, const char* mode);
-// Closes a stream (null is ignored); ends the program on a closing error.
+// Closes a stream (null is ignored); ends the program on a closing error, and
+// with "*write error" when a stream opened for writing lost any of its writes.
 int zo_fclose(FILE* stream);
+// Writes out a stream's buffer; ends the program with "*write error" when
+// that or any earlier write to it failed.
+void zo_fflush(FILE* stream);
 // Reads up to n bytes; returns how many came.
 int zo_fread(FILE* stream, int n, void* buffer);
 // Seeks to offset from the start, or from the end when offset is negative.

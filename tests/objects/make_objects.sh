@@ -22,3 +22,4 @@ compile object_gcc_dump -EB
 compile object_gcc_no_gpa -EB
 
 python3 "$here/make_crafted.py" "$cli"
+python3 "$here/make_robust.py" "$cli"

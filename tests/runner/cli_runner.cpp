@@ -8,7 +8,9 @@
 // --crlf reads CR LF as LF in the output and the written files before
 // comparing (a Windows program writes its text streams so); --windows does
 // that too and takes a case's expected.win.stdout and expected.win.stderr in
-// preference to expected.stdout and expected.stderr where they exist.
+// preference to expected.stdout and expected.stderr where they exist, and
+// skips the cases whose standard output is closed or /dev/full (a `stdout`
+// file), which a Windows program under Wine can not be given.
 // The folder format is described in tests/cli/README.md.
 #include <algorithm>
 #include <cerrno>
@@ -216,11 +218,15 @@ struct run_result {
     std::string out, err;
 };
 
+// Where a case's standard output goes: a file that is then compared, no
+// descriptor at all, or /dev/full, where every write fails.
+enum class output_target { file, closed, full };
+
 // Runs command in dir with environment env, stdin from input_path, and
 // collects output, error and status; kills it after the time limit.
 run_result run(const std::vector<std::string>& command, const fs::path& dir,
                const std::vector<std::string>& env, const fs::path& input_path,
-               const fs::path& out_path, const fs::path& err_path) {
+               const fs::path& out_path, const fs::path& err_path, output_target target) {
     run_result result;
     std::vector<char*> argv, envp;
     for (const auto& a : command) argv.push_back(const_cast<char*>(a.c_str()));
@@ -237,7 +243,9 @@ run_result run(const std::vector<std::string>& command, const fs::path& dir,
     if (pid == 0) {
         setpgid(0, 0); // one group, so that a timeout also ends a wrapper's children
         int in = open(input_path.c_str(), O_RDONLY);
-        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int out = target == output_target::full
+                      ? open("/dev/full", O_WRONLY)
+                      : open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (in < 0 || out < 0 || err < 0 || chdir(dir.c_str()) != 0) _exit(126);
         dup2(in, 0);
@@ -246,6 +254,7 @@ run_result run(const std::vector<std::string>& command, const fs::path& dir,
         close(in);
         close(out);
         close(err);
+        if (target == output_target::closed) close(1);
         execve(argv[0], argv.data(), envp.data());
         // Not found as a path: look the wrapper up on PATH.
         execvpe(argv[0], argv.data(), envp.data());
@@ -277,7 +286,7 @@ run_result run(const std::vector<std::string>& command, const fs::path& dir,
         else
             result.how = "killed by signal " + std::to_string(WTERMSIG(wait_status));
     }
-    result.out = file_or_empty(out_path);
+    if (target == output_target::file) result.out = file_or_empty(out_path);
     result.err = file_or_empty(err_path);
     return result;
 }
@@ -304,14 +313,35 @@ std::vector<std::string> case_environment(const fs::path& env_file) {
     return env;
 }
 
-// Runs one case; prints what went wrong and returns false on a failure.
-bool run_case(const fs::path& case_dir, const std::vector<std::string>& wrapper,
-              const fs::path& program, const run_options& options) {
+enum class case_result { passed, failed, skipped };
+
+// Runs one case; prints what went wrong or why it was skipped.
+case_result run_case(const fs::path& case_dir, const std::vector<std::string>& wrapper,
+                     const fs::path& program, const run_options& options) {
     // Written text as the expectations hold it.
     auto normal = [&](const std::string& text) {
         return masked(options.crlf ? without_crlf(text) : text);
     };
     std::string name = case_dir.filename().string();
+    // The first line of a `stdout` file: "closed" or "/dev/full".
+    output_target target = output_target::file;
+    if (fs::exists(case_dir / "stdout")) {
+        std::vector<std::string> lines = split_lines(file_or_empty(case_dir / "stdout"));
+        std::string what = lines.empty() ? "" : lines[0];
+        if (what == "closed") {
+            target = output_target::closed;
+        } else if (what == "/dev/full") {
+            target = output_target::full;
+        } else {
+            std::printf("FAIL %s\n  stdout names neither closed nor /dev/full\n", name.c_str());
+            return case_result::failed;
+        }
+        if (options.windows) {
+            std::printf("skip %s: a Windows program under Wine gets no %s standard output\n",
+                        name.c_str(), what.c_str());
+            return case_result::skipped;
+        }
+    }
     std::vector<std::string> problems;
     auto fail = [&](const std::string& text) { problems.push_back(text); };
 
@@ -319,7 +349,7 @@ bool run_case(const fs::path& case_dir, const std::vector<std::string>& wrapper,
     if (mkdtemp(pattern) == nullptr) {
         std::printf("FAIL %s\n  can't make a temporary directory: %s\n", name.c_str(),
                     std::strerror(errno));
-        return false;
+        return case_result::failed;
     }
     fs::path base = pattern;
     fs::path work = base / "work";
@@ -355,7 +385,7 @@ bool run_case(const fs::path& case_dir, const std::vector<std::string>& wrapper,
     bool ran = problems.empty();
     if (ran)
         result = run(command, work, case_environment(case_dir / "env"), input, base / "stdout",
-                     base / "stderr");
+                     base / "stderr", target);
 
     if (ran) {
         if (!result.how.empty()) fail(result.how);
@@ -409,12 +439,12 @@ bool run_case(const fs::path& case_dir, const std::vector<std::string>& wrapper,
     fs::remove_all(base, ec);
     if (problems.empty() && diffs.empty()) {
         std::printf("ok   %s\n", name.c_str());
-        return true;
+        return case_result::passed;
     }
     std::printf("FAIL %s\n", name.c_str());
     for (const auto& problem : problems) std::printf("  %s\n", problem.c_str());
     for (const auto& [what, texts] : diffs) print_diff(what, texts.first, texts.second);
-    return false;
+    return case_result::failed;
 }
 
 [[noreturn]] void usage() {
@@ -465,14 +495,18 @@ int main(int argc, char** argv) {
     }
     std::sort(case_dirs.begin(), case_dirs.end());
 
-    int passed = 0, failed = 0;
+    int passed = 0, failed = 0, skipped = 0;
     for (const fs::path& dir : case_dirs) {
-        if (run_case(dir, wrapper, program, options))
-            ++passed;
-        else
-            ++failed;
+        switch (run_case(dir, wrapper, program, options)) {
+        case case_result::passed: ++passed; break;
+        case case_result::failed: ++failed; break;
+        case case_result::skipped: ++skipped; break;
+        }
         std::fflush(stdout);
     }
-    std::printf("%d passed, %d failed\n", passed, failed);
+    if (skipped > 0)
+        std::printf("%d passed, %d failed, %d skipped\n", passed, failed, skipped);
+    else
+        std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
 }

@@ -6,18 +6,23 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "driver/call_targets.h"
 #include "driver/labels.h"
 #include "driver/listing.h"
+#include "html/page_elements.h"
+#include "html/page_set.h"
 #include "mips/data_display.h"
 #include "mips/line_end.h"
 #include "object/object_symbols.h"
 #include "object_test_support.h"
 #include "symbols/symbol_table.h"
+#include "test_support.h"
 
 namespace {
 
@@ -241,4 +246,170 @@ TEST(LargeInputs, SortMatchesAStableSortByAddressAndName) {
         }
     }
     reset_symbol_table();
+}
+
+// The map reader's add-unless-named: one entry per exact name ('@' and '*'
+// forms are names of their own), the existing entry's index for a repeat,
+// and the table's limit as add_symbol has it.
+TEST(LargeInputs, NewSymbolIsAddedOncePerName) {
+    reset_symbol_table();
+    EXPECT_EQ(add_new_symbol(0x10, "main", "first"), -1);
+    EXPECT_EQ(add_new_symbol(0x20, "@main", ""), -1);
+    EXPECT_EQ(add_new_symbol(0x30, "*main", nullptr), -1);
+    EXPECT_EQ(add_new_symbol(0x40, "main", "again"), 0);
+    EXPECT_EQ(add_new_symbol(0x10, "@main", ""), 1);
+    ASSERT_EQ(symbol_count, 3);
+    EXPECT_STREQ(symbol_table[0].comment, "first");
+    EXPECT_STREQ(symbol_table[2].comment, "");
+    EXPECT_EQ(find_symbol("main", false), 0);
+    EXPECT_EQ(find_symbol("*main", false), 2);
+    // A name that is a prefix of another, or the same name cut from a longer text.
+    const char text[] = "mainly";
+    EXPECT_EQ(add_new_symbol(0x50, std::string_view(text, 4), ""), 0);
+    EXPECT_EQ(add_new_symbol(0x50, text, ""), -1);
+    EXPECT_EQ(find_symbol("mainly", false), 3);
+
+    for (int i = symbol_count; i < symbol_capacity; ++i) add_symbol(uint32_t(i), nullptr, "c");
+    EXPECT_EQ(add_new_symbol(0x10, "main", ""), 0); // a repeat still needs no room
+    EXPECT_EXIT(add_new_symbol(0, "one_more", nullptr), ::testing::ExitedWithCode(255),
+                "^map: too many symbols\a\n$");
+    reset_symbol_table();
+}
+
+// Plain numbers of up to 8 digits take a short way; longer ones, and
+// everything else, the general rule (saturation at 9 significant digits,
+// leading zeros, names).
+TEST(LargeInputs, PlainNumbersReadAsTheGeneralRuleReads) {
+    reset_symbol_table();
+    add_symbol(0x1234, "abcg", "");
+    struct {
+        const char* text;
+        int result;
+        uint32_t value;
+    } cases[] = {
+        {"80000000", 0, 0x80000000},
+        {"0x0", 0, 0},
+        {"0x", 0, 0},
+        {"0X1f", 0, 0x1f},
+        {"FfFfFfFf", 0, 0xffffffff},
+        {"123456789", 0, 0xffffffff},
+        {"000000001", 0, 1},
+        {"0x000000010", 0, 0x10},
+        {"0x123456789", 0, 0xffffffff},
+        {"7", 0, 7},
+        {"abcg", 0, 0x1234},
+        {"0xabcg", 0, 0x1234},
+        {"", -1, 0},
+        {"0x0x1", 0, 1},
+        {"12g", -1, 0},
+        {"10+0x", 0, 0x10},
+        {"-10", 0, 0xfffffff0},
+        {"1 ", -1, 0},
+    };
+    for (const auto& c : cases) {
+        uint32_t value = 0xdeadbeef;
+        EXPECT_EQ(parse_address(c.text, &value), c.result) << c.text;
+        if (c.result == 0) {
+            EXPECT_EQ(value, c.value) << c.text;
+        }
+    }
+    reset_symbol_table();
+}
+
+namespace {
+
+struct SymbolMapPage : ::testing::Test {
+    temp_dir dir;
+    void SetUp() override {
+        reset_settings();
+        reset_page_set();
+        reset_page_elements();
+        reset_labels();
+        reset_symbol_table();
+        reset_call_targets();
+        settings.html_dir = dir.text.c_str();
+        settings.input_path = "dump.bin";
+    }
+    void TearDown() override {
+        reset_page_set();
+        reset_symbol_table();
+        reset_call_targets();
+        reset_settings();
+    }
+    // The lines of symbols.htm between its <PRE><B> and </B></PRE>.
+    std::string symbol_lines() {
+        ::testing::internal::CaptureStderr();
+        html_close_pages();
+        ::testing::internal::GetCapturedStderr();
+        std::ifstream in(dir.path / "symbols.htm", std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        std::string page = s.str();
+        // A Windows build writes its pages with CR LF line ends.
+        std::erase(page, '\r');
+        size_t from = page.find("<PRE><B>\n") + 9;
+        return page.substr(from, page.find("</B></PRE>") - from);
+    }
+};
+
+} // namespace
+
+// Page starts are listed where entries of their own would sort: before the
+// names at their address, among the comment-only entries (which are not
+// listed), and after everything below them; the pages themselves stay as they
+// were for the links.
+TEST_F(SymbolMapPage, PageStartsStandAmongTheNames) {
+    add_symbol(0x80, "below", "");
+    add_symbol(0x100, "at_first", "c");
+    add_symbol(0x100, "", "only a comment");
+    add_symbol(0x118, "inside", "");
+    add_symbol(0x120, "at_second", "");
+    add_symbol(0x120, "@at_second", "");
+    add_symbol(0x200, "above", "");
+    sort_symbols();
+    pages.count = 3;
+    pages.starts = {0x100, 0x120, 0x180};
+    pages.paged_end = 0x1c0;
+    EXPECT_EQ(symbol_lines(), "\t00000080\tbelow\t\t\t\n"
+                              "<A HREF=00000100.htm#00000100>0x100</A>\n"
+                              "\t00000100\t<A HREF=00000100.htm#00000100>at_first</A>\t\tc\n"
+                              "\t00000118\t<A HREF=00000100.htm#00000118>inside</A>\t\t\t\n"
+                              "<A HREF=00000120.htm#00000120>0x120</A>\n"
+                              "\t00000120\t<A HREF=00000120.htm#00000120>@at_second</A>\t\t\n"
+                              "\t00000120\t<A HREF=00000120.htm#00000120>at_second</A>\t\t\n"
+                              "<A HREF=00000180.htm#00000180>0x180</A>\n"
+                              "\t00000200\tabove\t\t\t\n");
+    EXPECT_EQ(symbol_count, 7);
+    EXPECT_EQ(pages.starts[2], 0x180u);
+}
+
+// A start recorded past the top of memory wraps round below the others: the
+// starts are then sorted in with the entries.
+TEST_F(SymbolMapPage, WrappedStartIsSortedIn) {
+    add_symbol(0x4, "low", "");
+    add_symbol(0xfffffff8, "high", "");
+    sort_symbols();
+    pages.count = 2;
+    pages.starts = {0xfffffff0, 0x8};
+    pages.paged_end = 0xfffffffc;
+    EXPECT_EQ(symbol_lines(), "\t00000004\tlow\t\t\t\n"
+                              "0x8\n"
+                              "<A HREF=fffffff0.htm#fffffff0>0xfffffff0</A>\n"
+                              "\tfffffff8\t<A HREF=fffffff0.htm#fffffff8>high</A>\t\t\t\n");
+}
+
+// The page starts count against the table's limit: exactly full is fine,
+// one more ends the program as adding them would.
+TEST_F(SymbolMapPage, PageStartsCountAgainstTheLimit) {
+    for (int i = 0; i < symbol_capacity - 2; ++i) add_symbol(uint32_t(4 * i), nullptr, "c");
+    pages.count = 2;
+    pages.starts = {0x100, 0x200};
+    pages.paged_end = 0x300;
+    EXPECT_EQ(symbol_lines(), "<A HREF=00000100.htm#00000100>0x100</A>\n"
+                              "<A HREF=00000200.htm#00000200>0x200</A>\n");
+    reset_symbol_table();
+    reset_call_targets();
+    for (int i = 0; i < symbol_capacity - 1; ++i) add_symbol(uint32_t(4 * i), nullptr, "c");
+    EXPECT_EXIT(html_close_pages(), ::testing::ExitedWithCode(255),
+                "^0 call targets\n29999 map symbols\nmap: too many symbols\a\n$");
 }
