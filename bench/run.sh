@@ -4,10 +4,11 @@
 # usage: [TMPDIR=dir] [RUNS=n] bench/run.sh [path/to/pelorin]   (default: build/pelorin)
 #
 # Generates its inputs in a temporary directory (removed at the end), times
-# every row RUNS times (default 3) and prints a Markdown table of the best wall
-# and CPU (user + system) seconds, each row beside the reference it is judged
-# against, then the peak memory (max RSS) of every row for the 16 MiB input and
-# for its 1 MiB version. On a busy machine the CPU figures are the steadier.
+# every row RUNS times (default 5) on one CPU (BENCH_CPU, default the last one)
+# and prints a Markdown table of the best wall and CPU (user + system) seconds,
+# each row beside the reference it is judged against, then the peak memory (max
+# RSS) of every row for the 16 MiB input and for its 1 MiB version. On a busy
+# machine the CPU figures are the steadier.
 #
 # Inputs:
 # - big.bin / small.bin: 16 MiB / 1 MiB raw image, the code part of the bundled
@@ -33,7 +34,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 pelorin=$(realpath "${1:-$root/build/pelorin}")
-runs=${RUNS:-3}
+runs=${RUNS:-5}
 sample=$root/examples/firmware.bin
 sample_map=$root/examples/firmware.map
 [ -x "$pelorin" ] || { echo "no program $pelorin (build it first)" >&2; exit 2; }
@@ -168,7 +169,7 @@ best() {
     for ((r = 0; r < runs; ++r)); do
         [ "$out" = /dev/null ] || rm -f "$out"
         rm -rf html index.htm && mkdir html
-        { time /usr/bin/time -f '%M' -o rss.txt "$@" >"$out" 2>err.txt; } 2>time.txt ||
+        { time "${pin[@]}" /usr/bin/time -f '%M' -o rss.txt "$@" >"$out" 2>err.txt; } 2>time.txt ||
             { echo "failed: $*" >&2; cat err.txt >&2; exit 1; }
         read -r tw tu ts <time.txt
         read -r tm <rss.txt
@@ -181,6 +182,15 @@ best() {
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 rate() { awk -v a="$1" -v s="$2" 'BEGIN { printf "%.1f", (s > 0 ? a / s : 0) }'; }
 extra() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%+.1f%%", (b > 0 ? 100 * (a - b) / b : 0) }'; }
+
+# Every run on one CPU: the CPUs of a virtual machine may run at very
+# different speeds (here one took half as long again as the other), and a
+# ratio of two figures means something only when both come from the same one.
+pin=()
+if command -v taskset >/dev/null; then
+    cpu=${BENCH_CPU:-$(($(nproc) - 1))}
+    pin=(taskset -c "$cpu")
+fi
 
 raw=(-o 80000000 -a 80000000 -NO)
 objdump_raw=(mips-linux-gnu-objdump -D -b binary -m mips -EB --adjust-vma=0x80000000)
@@ -218,7 +228,7 @@ row() { # name wall cpu reference ref_wall ref_cpu figure target rss_small rss_b
         "$7" "$8" "$9" "${10}" "$(extra "${10}" "$9")"
 }
 echo "pelorin [$( ("$pelorin" 2>&1 || true) | sed -n 's/.*# //p' | head -n 1)]; $(nproc) CPUs," \
-    "$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo); best of $runs runs; seconds wall / CPU"
+    "$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo); ${pin[*]:-no taskset}; best of $runs runs; seconds wall / CPU"
 echo
 echo '| row (16 MiB input) | pelorin s | reference | reference s | figure (CPU) | target | max RSS KiB 1 MiB / 16 MiB | growth |'
 echo '|---|---|---|---|---|---|---|---|'

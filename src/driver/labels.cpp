@@ -147,7 +147,9 @@ int label_guess = 0;
 // The names at a on one line, for a data value or after a jump target.
 [[gnu::noinline]] int write_names(uint32_t a, label_mode mode) {
     int n = 0;
-    for (int i = first_symbol_at(a); i < symbol_count && symbol_table[i].address == a; ++i) {
+    // Jump targets are mostly nameless: the filter spares their search.
+    int i = entry_may_stand_at(a) ? first_symbol_at(a) : symbol_count;
+    for (; i < symbol_count && symbol_table[i].address == a; ++i) {
         const symbol_entry& e = symbol_table[i];
         if (e.name[0] == '\0') continue; // comment-only entry
         if (mode == label_mode::comment || n > 0) out_char(' ');

@@ -146,11 +146,11 @@ void write_symbols_page() {
             for (; page < pages.count && (pages.starts[page] < e.address ||
                                           (pages.starts[page] == e.address && e.name[0] != '\0'));
                  ++page)
-                write_symbol_line(symbol_entry{pages.starts[page], "", "", false});
+                write_symbol_line(symbol_entry{"", "", pages.starts[page], false});
             write_symbol_line(e);
         }
         for (; page < pages.count; ++page)
-            write_symbol_line(symbol_entry{pages.starts[page], "", "", false});
+            write_symbol_line(symbol_entry{"", "", pages.starts[page], false});
     }
     out_text("</B></PRE>\n</BODY>\n</HTML>\n");
     close_output_page();

@@ -14,8 +14,14 @@
 std::array<symbol_entry, symbol_capacity> symbol_table{};
 int symbol_count = 0;
 int comment_only_count = 0;
+std::array<uint64_t, entry_filter_bits / 64> entry_filter{};
 
 namespace {
+
+void mark_in_filter(uint32_t address) {
+    const uint32_t bit = entry_filter_bit(address);
+    entry_filter[bit >> 6] |= uint64_t(1) << (bit & 63);
+}
 
 // The entries' addresses once more, densely in table order: a search by
 // address reads these 4-byte words (a tenth of the memory of the entries)
@@ -264,7 +270,8 @@ void apply_key_order(int n) {
 void add_symbol(uint32_t address, const char* name, const char* comment, bool from_input) {
     if (symbol_count >= symbol_capacity) zo_message("map: too many symbols");
     int i = symbol_count++;
-    symbol_table[i] = symbol_entry{address, keep_text(name), keep_text(comment), from_input};
+    symbol_table[i] = symbol_entry{keep_text(name), keep_text(comment), address, from_input};
+    mark_in_filter(address);
     entry_addresses[size_t(i)] = address;
     index_name(i);
 }
@@ -279,7 +286,8 @@ int add_new_symbol(uint32_t address, std::string_view name, const char* comment)
     char* copy = take_text_room(name.size() + 1);
     std::memcpy(copy, name.data(), name.size());
     copy[name.size()] = '\0';
-    symbol_table[i] = symbol_entry{address, copy, keep_text(comment), false};
+    symbol_table[i] = symbol_entry{copy, keep_text(comment), address, false};
+    mark_in_filter(address);
     entry_addresses[size_t(i)] = address;
     slot = tag | uint32_t(i + 1);
     return -1;
@@ -449,4 +457,5 @@ void reset_symbol_table() {
     comment_only_count = 0;
     first_symbol_guess = 0;
     name_index.fill(0);
+    entry_filter.fill(0);
 }

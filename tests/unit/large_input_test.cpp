@@ -276,6 +276,45 @@ TEST(LargeInputs, NewSymbolIsAddedOncePerName) {
     reset_symbol_table();
 }
 
+// The address filter may say "perhaps" for an address without an entry, but
+// never "no" for one with an entry, whichever way the entry was added and
+// wherever it lies (unaligned, at the top of memory, 1 MiB apart).
+TEST(LargeInputs, AddressFilterNeverMissesAnEntry) {
+    reset_symbol_table();
+    std::mt19937 random(7);
+    std::vector<uint32_t> added;
+    for (int i = 0; i < 5000; ++i) {
+        uint32_t a = random();
+        if (i % 3 == 0) a &= ~3u;
+        added.push_back(a);
+        if (i % 2 == 0)
+            add_symbol(a, nullptr, "c");
+        else {
+            char name[16];
+            std::snprintf(name, sizeof name, "n%d", i);
+            add_new_symbol(a, name, nullptr);
+        }
+    }
+    for (uint32_t a : {0u, 0xfffffffcu, 0xffffffffu, 0x80100000u, 0x80200001u}) {
+        added.push_back(a);
+        add_symbol(a, "x", "");
+    }
+    sort_symbols();
+    int nameless = 0;
+    for (uint32_t a : added) EXPECT_TRUE(entry_may_stand_at(a)) << std::hex << a;
+    for (int i = 0; i < 20000; ++i) {
+        uint32_t a = random();
+        if (!entry_may_stand_at(a)) {
+            ++nameless;
+            int at = first_symbol_by_search(a);
+            EXPECT_TRUE(at == symbol_count || symbol_table[size_t(at)].address != a);
+        }
+    }
+    EXPECT_GT(nameless, 15000); // it does filter
+    reset_symbol_table();
+    EXPECT_FALSE(entry_may_stand_at(0xfffffffcu));
+}
+
 // Plain numbers of up to 8 digits take a short way; longer ones, and
 // everything else, the general rule (saturation at 9 significant digits,
 // leading zeros, names).
