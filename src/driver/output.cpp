@@ -70,8 +70,6 @@ inline void put_bytes(const char* p, size_t n, FILE* f) {
 #endif
 #endif
 
-constexpr char hex_digits[] = "0123456789abcdef";
-
 } // namespace
 
 void out_char(char c) {
@@ -92,17 +90,10 @@ int out_format(const char* format, ...) {
 }
 
 int out_hex(uint32_t value, int min_digits) {
-    // At most 8 digits of the value, padded with zeros to min_digits.
     char text[40];
-    if (min_digits > 32) min_digits = 32;
-    int end = sizeof text, n = end;
-    do {
-        text[--n] = hex_digits[value & 15];
-        value >>= 4;
-    } while (value != 0);
-    while (end - n < min_digits) text[--n] = '0';
-    put_bytes(text + n, static_cast<size_t>(end - n), settings.output);
-    return end - n;
+    const int n = static_cast<int>(put_hex_digits(text, value, min_digits) - text);
+    put_bytes(text, static_cast<size_t>(n), settings.output);
+    return n;
 }
 
 int out_decimal(int32_t value) {

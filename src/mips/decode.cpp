@@ -123,14 +123,8 @@ struct line_text {
     }
     // "%0*x": lower-case hexadecimal, at least min_digits digits.
     void hex(uint32_t value, int min_digits) {
-        char digits[8];
-        int n = 0;
-        do {
-            digits[n++] = "0123456789abcdef"[value & 15];
-            value >>= 4;
-        } while (value != 0);
-        for (; min_digits > n; --min_digits) put('0');
-        while (n > 0) put(digits[--n]);
+        length =
+            static_cast<int>(put_hex_digits(text.data() + length, value, min_digits) - text.data());
     }
     // "%d".
     void decimal(int32_t value) {

@@ -404,22 +404,6 @@ int first_symbol_by_search(uint32_t address) {
                             entry_addresses.begin());
 }
 
-namespace {
-
-char* put_hex(char* p, uint32_t value, int min_digits) {
-    char digits[8];
-    int n = 0;
-    do {
-        digits[n++] = "0123456789abcdef"[value & 15];
-        value >>= 4;
-    } while (value != 0);
-    for (; min_digits > n; --min_digits) *p++ = '0';
-    while (n > 0) *p++ = digits[--n];
-    return p;
-}
-
-} // namespace
-
 void print_address(uint32_t address, const char* name, bool escape_name) {
     // Composed in one piece where it can be: jump targets are printed by the
     // hundred thousand.
@@ -429,9 +413,9 @@ void print_address(uint32_t address, const char* name, bool escape_name) {
     bool linked = html_page_of(address, &page_start);
     if (linked) {
         p = std::copy_n("<A HREF=", 8, p);
-        p = put_hex(p, page_start, 8);
+        p = put_hex_digits(p, page_start, 8);
         p = std::copy_n(".htm#", 5, p);
-        p = put_hex(p, address, 8);
+        p = put_hex_digits(p, address, 8);
         *p++ = '>';
     }
     if (name && *name) {
@@ -444,7 +428,7 @@ void print_address(uint32_t address, const char* name, bool escape_name) {
         return;
     }
     p = std::copy_n("0x", 2, p);
-    p = put_hex(p, address, 1);
+    p = put_hex_digits(p, address, 1);
     if (linked) p = std::copy_n("</A>", 4, p);
     out_text(std::string_view(text, size_t(p - text)));
     record_call_target(address);
