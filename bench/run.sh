@@ -159,25 +159,23 @@ make_object 6250 13750 5 3 0 small.o
 
 # ---- measuring -------------------------------------------------------------
 
-# best output command...: runs the command RUNS times with its standard
-# output into the file output (/dev/null, or removed before each run);
-# prints the lowest wall and CPU seconds and the highest peak RSS in KiB.
+# once key output command...: runs the command once with its standard output
+# into the file output (/dev/null, or removed before the run) and keeps, under
+# key, the lowest wall and CPU seconds and the highest peak RSS in KiB so far.
 # Times come from the shell (milliseconds), the peak RSS from /usr/bin/time.
-best() {
-    local out=$1 w=999999 c=999999 m=0 tw tu ts tm TIMEFORMAT='%3R %3U %3S'
-    shift
-    for ((r = 0; r < runs; ++r)); do
-        [ "$out" = /dev/null ] || rm -f "$out"
-        rm -rf html index.htm && mkdir html
-        { time "${pin[@]}" /usr/bin/time -f '%M' -o rss.txt "$@" >"$out" 2>err.txt; } 2>time.txt ||
-            { echo "failed: $*" >&2; cat err.txt >&2; exit 1; }
-        read -r tw tu ts <time.txt
-        read -r tm <rss.txt
-        w=$(awk -v a="$w" -v b="$tw" 'BEGIN { print (b < a ? b : a) }')
-        c=$(awk -v a="$c" -v u="$tu" -v s="$ts" 'BEGIN { printf "%.3f", (u + s < a ? u + s : a) }')
-        m=$((tm > m ? tm : m))
-    done
-    echo "$w $c $m"
+declare -A W C M
+once() {
+    local key=$1 out=$2 tw tu ts tm TIMEFORMAT='%3R %3U %3S'
+    shift 2
+    [ "$out" = /dev/null ] || rm -f "$out"
+    rm -rf html index.htm && mkdir html
+    { time "${pin[@]}" /usr/bin/time -f '%M' -o rss.txt "$@" >"$out" 2>err.txt; } 2>time.txt ||
+        { echo "failed: $*" >&2; cat err.txt >&2; exit 1; }
+    read -r tw tu ts <time.txt
+    read -r tm <rss.txt
+    W[$key]=$(awk -v a="${W[$key]:-999999}" -v b="$tw" 'BEGIN { print (b < a ? b : a) }')
+    C[$key]=$(awk -v a="${C[$key]:-999999}" -v u="$tu" -v s="$ts" 'BEGIN { printf "%.3f", (u + s < a ? u + s : a) }')
+    M[$key]=$((tm > ${M[$key]:-0} ? tm : ${M[$key]:-0}))
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 rate() { awk -v a="$1" -v s="$2" 'BEGIN { printf "%.1f", (s > 0 ? a / s : 0) }'; }
@@ -195,25 +193,41 @@ fi
 raw=(-o 80000000 -a 80000000 -NO)
 objdump_raw=(mips-linux-gnu-objdump -D -b binary -m mips -EB --adjust-vma=0x80000000)
 
-read -r w_obj c_obj _ < <(best /dev/null "${objdump_raw[@]}" big.bin)
-read -r w_def c_def m_def < <(best /dev/null "$pelorin" "${raw[@]}" big.bin)
-read -r w_all c_all m_all < <(best /dev/null "$pelorin" -A "${raw[@]}" big.bin)
-read -r w_map c_map m_map < <(best /dev/null "$pelorin" -m big.map "${raw[@]}" big.bin)
-read -r w_none c_none _ < <(best /dev/null "$pelorin" -o 80000000 -a "$x_address" -s 40 -NO big.bin)
-read -r w_x c_x m_x < <(best /dev/null "$pelorin" -m big.map -o 80000000 -a "$x_start" -x -NO big.bin)
-read -r w_txt c_txt _ < <(best text.lst "$pelorin" -A "${raw[@]}" big.bin)
-read -r w_htm c_htm m_htm < <(best /dev/null "$pelorin" -h html -n 50 -A "${raw[@]}" big.bin)
+# Rounds of one run of every row, rather than all runs of one row after the
+# other: a slow spell of the machine then costs each row one run of its RUNS
+# and leaves the best of the others, and a row is never judged by runs taken
+# in other minutes than its reference's.
+for ((round = 0; round < runs; ++round)); do
+    once obj /dev/null "${objdump_raw[@]}" big.bin
+    once def /dev/null "$pelorin" "${raw[@]}" big.bin
+    once all /dev/null "$pelorin" -A "${raw[@]}" big.bin
+    once map /dev/null "$pelorin" -m big.map "${raw[@]}" big.bin
+    once none /dev/null "$pelorin" -o 80000000 -a "$x_address" -s 40 -NO big.bin
+    once x /dev/null "$pelorin" -m big.map -o 80000000 -a "$x_start" -x -NO big.bin
+    once txt text.lst "$pelorin" -A "${raw[@]}" big.bin
+    once htm /dev/null "$pelorin" -h html -n 50 -A "${raw[@]}" big.bin
+    once od /dev/null mips-linux-gnu-objdump -d -r big.o
+    once o /dev/null "$pelorin" big.o
+    # The 1 MiB versions, for their peak memory.
+    once s_def /dev/null "$pelorin" "${raw[@]}" small.bin
+    once s_all /dev/null "$pelorin" -A "${raw[@]}" small.bin
+    once s_map /dev/null "$pelorin" -m big.map "${raw[@]}" small.bin
+    once s_x /dev/null "$pelorin" -m big.map -o 80000000 -a "$x_start" -x -NO small.bin
+    once s_htm /dev/null "$pelorin" -h html -n 50 -A "${raw[@]}" small.bin
+    once s_o /dev/null "$pelorin" small.o
+done
+# The page set of the last run is that of the 1 MiB image: once more for the
+# 16 MiB one, to count its pages and call targets.
+rm -rf html index.htm && mkdir html
+"${pin[@]}" "$pelorin" -h html -n 50 -A "${raw[@]}" big.bin >/dev/null 2>&1 || true
 pages=$(find html -name '*.htm' | wc -l)
 targets=$(awk '/call targets$/ { print $1; exit }' html/calls.htm)
-read -r w_od c_od _ < <(best /dev/null mips-linux-gnu-objdump -d -r big.o)
-read -r w_o c_o m_o < <(best /dev/null "$pelorin" big.o)
-# The 1 MiB versions, for their peak memory.
-read -r _ _ s_def < <(best /dev/null "$pelorin" "${raw[@]}" small.bin)
-read -r _ _ s_all < <(best /dev/null "$pelorin" -A "${raw[@]}" small.bin)
-read -r _ _ s_map < <(best /dev/null "$pelorin" -m big.map "${raw[@]}" small.bin)
-read -r _ _ s_x < <(best /dev/null "$pelorin" -m big.map -o 80000000 -a "$x_start" -x -NO small.bin)
-read -r _ _ s_htm < <(best /dev/null "$pelorin" -h html -n 50 -A "${raw[@]}" small.bin)
-read -r _ _ s_o < <(best /dev/null "$pelorin" small.o)
+for key in obj def all map none x txt htm od o; do
+    printf -v "w_$key" '%s' "${W[$key]}"
+    printf -v "c_$key" '%s' "${C[$key]}"
+    printf -v "m_$key" '%s' "${M[$key]}"
+done
+for key in def all map x htm o; do printf -v "s_$key" '%s' "${M[s_$key]}"; done
 
 text_mib() { mips-linux-gnu-objdump -h "$1" | awk '$2 == ".text" { print $3 }' |
     while read -r size; do awk -v b=$((0x$size)) 'BEGIN { printf "%.1f", b / 1048576 }'; done; }
@@ -228,7 +242,7 @@ row() { # name wall cpu reference ref_wall ref_cpu figure target rss_small rss_b
         "$7" "$8" "$9" "${10}" "$(extra "${10}" "$9")"
 }
 echo "pelorin [$( ("$pelorin" 2>&1 || true) | sed -n 's/.*# //p' | head -n 1)]; $(nproc) CPUs," \
-    "$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo); ${pin[*]:-no taskset}; best of $runs runs; seconds wall / CPU"
+    "$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo); ${pin[*]:-no taskset}; best of $runs rounds; seconds wall / CPU"
 echo
 echo '| row (16 MiB input) | pelorin s | reference | reference s | figure (CPU) | target | max RSS KiB 1 MiB / 16 MiB | growth |'
 echo '|---|---|---|---|---|---|---|---|'

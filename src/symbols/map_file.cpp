@@ -84,6 +84,7 @@ bool is_valid_symbol(const char* word) {
 } // namespace
 
 void read_map_file(const char* path) {
+    expect_many_symbols();
     FILE* map = zo_fopen(path, "r");
     // A map of thousands of lines is read in a few large pieces rather than
     // one disk block at a time. Map files are read one after the other.

@@ -4,14 +4,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string_view>
+#include <type_traits>
 
 #include "driver/call_targets.h"
 #include "driver/output.h"
 #include "html/page_set.h"
+#include "util/platform.h"
 #include "util/zo.h"
 
-std::array<symbol_entry, symbol_capacity> symbol_table{};
 int symbol_count = 0;
 int comment_only_count = 0;
 std::array<uint64_t, entry_filter_bits / 64> entry_filter{};
@@ -22,11 +24,6 @@ void mark_in_filter(uint32_t address) {
     const uint32_t bit = entry_filter_bit(address);
     entry_filter[bit >> 6] |= uint64_t(1) << (bit & 63);
 }
-
-// The entries' addresses once more, densely in table order: a search by
-// address reads these 4-byte words (a tenth of the memory of the entries)
-// rather than the entries themselves.
-std::array<uint32_t, symbol_capacity> entry_addresses;
 
 // The one text every empty or absent name and comment points at.
 constexpr char empty_text[] = "";
@@ -46,7 +43,32 @@ static_assert(name_index_size >= 2 * symbol_capacity);
 static_assert((name_index_size & (name_index_size - 1)) == 0, "must be a power of two");
 static_assert(symbol_capacity < 0xffff, "a slot holds an entry index + 1 in 16 bits");
 
-std::array<uint32_t, name_index_size> name_index{};
+// ---- the tables ----------------------------------------------------------------
+//
+// Sized for the full capacity and kept in one block, of which only the pages
+// in use are taken from the system. A map of tens of thousands of lines fills
+// most of it; the block then asks for large pages (expect_many_symbols).
+struct symbol_storage {
+    std::array<symbol_entry, symbol_capacity> entries;
+    // The entries' addresses once more, densely in table order: a search by
+    // address reads these 4-byte words rather than the entries themselves.
+    std::array<uint32_t, symbol_capacity> addresses;
+    std::array<uint32_t, name_index_size> name_index;
+    // Sort keys: an entry's address in the high half, its index in the low
+    // half. Sorting these 8-byte keys rather than the entries themselves needs
+    // no buffer as large as the table, and most questions are settled by
+    // comparing two numbers.
+    std::array<uint64_t, symbol_capacity> sort_keys;
+};
+static_assert(std::is_trivially_default_constructible_v<symbol_storage>,
+              "made without writing to it, so that untouched pages stay untaken");
+
+// The block's memory is all zeros, and the arrays begin their lives there
+// without a write.
+symbol_storage& storage = *::new (platform_table_memory(sizeof(symbol_storage))) symbol_storage;
+std::array<uint32_t, symbol_capacity>& entry_addresses = storage.addresses;
+std::array<uint32_t, name_index_size>& name_index = storage.name_index;
+std::array<uint64_t, symbol_capacity>& sort_keys = storage.sort_keys;
 
 // FNV-1a over an optional prefix character (0: none) and the text.
 uint32_t name_hash(char prefix, std::string_view text) {
@@ -236,12 +258,6 @@ bool symbol_before(const symbol_entry& a, const symbol_entry& b) {
     return std::strcmp(a.name, b.name) < 0;
 }
 
-// Sort keys: an entry's address in the high half, its index in the low half.
-// Sorting these 8-byte keys rather than the entries themselves needs no
-// buffer as large as the table, and most questions are settled by comparing
-// two numbers.
-std::array<uint64_t, symbol_capacity> sort_keys;
-
 constexpr uint64_t index_bits = 0xffffffffu;
 
 // Moves the entries into the order of the keys (whose low halves name the
@@ -266,6 +282,12 @@ void apply_key_order(int n) {
 }
 
 } // namespace
+
+std::array<symbol_entry, symbol_capacity>& symbol_table = storage.entries;
+
+void expect_many_symbols() {
+    platform_prefer_large_pages(&storage, sizeof storage);
+}
 
 void add_symbol(uint32_t address, const char* name, const char* comment, bool from_input) {
     if (symbol_count >= symbol_capacity) zo_message("map: too many symbols");

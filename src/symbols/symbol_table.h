@@ -18,7 +18,7 @@ struct symbol_entry {
 };
 static_assert(sizeof(void*) != 8 || sizeof(symbol_entry) == 24);
 
-extern std::array<symbol_entry, symbol_capacity> symbol_table;
+extern std::array<symbol_entry, symbol_capacity>& symbol_table;
 extern int symbol_count;
 // Comment-only entries that map files added.
 extern int comment_only_count;
@@ -75,3 +75,6 @@ inline bool entry_may_stand_at(uint32_t address) {
 void print_address(uint32_t address, const char* name, bool escape_name = false);
 // Empties the table and releases its texts (for tests; the program never calls it).
 void reset_symbol_table();
+// The table is about to take many entries (a map file): its memory is then
+// better taken in large pages, where the system has them.
+void expect_many_symbols();

@@ -41,6 +41,14 @@ int platform_descriptor(FILE* stream);
 // that are ignored stay ignored. A null path stops the removal. The text at
 // path must live until the program ends.
 void platform_remove_on_signal(const char* path);
+// Memory for tables sized for their full capacity: size bytes of zeros, never
+// released, of which only the pages the program touches are taken from the
+// system. Ends the program when there is no memory.
+void* platform_table_memory(size_t size);
+// Asks for large pages for a block from platform_table_memory that is about
+// to be filled (where the system has them; nothing elsewhere): one page fault
+// then serves what would take hundreds.
+void platform_prefer_large_pages(void* start, size_t size);
 
 // ---- shared helpers that the platform files use -------------------------
 

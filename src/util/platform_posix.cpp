@@ -3,11 +3,14 @@
 // removal of the image file when a signal ends the program.
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include "util/platform.h"
+#include "util/zo.h"
 
 const char* platform_label() {
     return "Linux x86_32";
@@ -101,4 +104,34 @@ void platform_remove_on_signal(const char* path) {
         for (int other : removal_signals) sigaddset(&handler.sa_mask, other);
         sigaction(signal_number, &handler, nullptr);
     }
+}
+
+namespace {
+constexpr size_t large_page = size_t(2) << 20;
+size_t large_pages_for(size_t size) {
+    return (size + large_page - 1) & ~(large_page - 1);
+}
+} // namespace
+
+// Mapped on a large-page boundary with whole large pages, so that the block
+// can take them when asked; mmap's pages are zero and taken on first touch.
+void* platform_table_memory(size_t size) {
+    const size_t length = large_pages_for(size) + large_page;
+    void* mapped =
+        mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) {
+        void* block = std::calloc(1, size);
+        if (block == nullptr) zo_error("[re]alloc", "no memory");
+        return block;
+    }
+    const uintptr_t start =
+        (reinterpret_cast<uintptr_t>(mapped) + large_page - 1) & ~(large_page - 1);
+    return reinterpret_cast<void*>(start);
+}
+
+// Transparent huge pages, where the kernel offers them for the asking; a
+// refusal (an older kernel, the calloc fallback) leaves ordinary pages.
+void platform_prefer_large_pages(void* start, size_t size) {
+    if ((reinterpret_cast<uintptr_t>(start) & (large_page - 1)) == 0)
+        madvise(start, large_pages_for(size), MADV_HUGEPAGE);
 }

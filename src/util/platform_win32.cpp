@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 
 #include "util/platform.h"
+#include "util/zo.h"
 
 const char* platform_label() {
     return "Win32 x86_32 X";
@@ -120,3 +121,13 @@ void platform_remove_on_signal(const char* path) {
         if (previous == SIG_IGN) signal(signal_number, SIG_IGN);
     }
 }
+
+// calloc of a large block takes fresh zero pages from the system, committed
+// as they are touched.
+void* platform_table_memory(size_t size) {
+    void* block = std::calloc(1, size);
+    if (block == nullptr) zo_error("[re]alloc", "no memory");
+    return block;
+}
+
+void platform_prefer_large_pages(void*, size_t) {}
