@@ -360,12 +360,7 @@ namespace {
 struct SymbolMapPage : ::testing::Test {
     temp_dir dir;
     void SetUp() override {
-        reset_settings();
-        reset_page_set();
-        reset_page_elements();
-        reset_labels();
-        reset_symbol_table();
-        reset_call_targets();
+        reset_page_run();
         settings.html_dir = dir.text.c_str();
         settings.input_path = "dump.bin";
     }

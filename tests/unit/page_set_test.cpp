@@ -29,14 +29,7 @@ struct PageSet : ::testing::Test {
         if (settings.input) std::fclose(settings.input);
         reset_all();
     }
-    static void reset_all() {
-        reset_settings();
-        reset_page_set();
-        reset_page_elements();
-        reset_labels();
-        reset_symbol_table();
-        reset_call_targets();
-    }
+    static void reset_all() { reset_page_run(); }
 
     temp_dir dir;
 

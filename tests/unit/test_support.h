@@ -9,7 +9,13 @@
 #include <random>
 #include <string>
 
+#include "driver/call_targets.h"
+#include "driver/labels.h"
 #include "driver/run_settings.h"
+#include "html/page_elements.h"
+#include "html/page_set.h"
+#include "symbols/symbol_table.h"
+#include "util/zo.h"
 #include "util_test_support.h"
 
 // Sends everything written to settings.output into a temporary file for the
@@ -83,4 +89,16 @@ struct temp_dir {
 inline void reset_settings() {
     settings = run_settings{};
     settings.output = stdout;
+}
+
+// A clean start for tests of the page set: settings, pages, labels, symbols,
+// call targets and the stream name table.
+inline void reset_page_run() {
+    zo_reset_files();
+    reset_settings();
+    reset_page_set();
+    reset_page_elements();
+    reset_labels();
+    reset_symbol_table();
+    reset_call_targets();
 }

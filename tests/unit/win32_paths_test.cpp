@@ -61,15 +61,7 @@ struct WindowsPages : ::testing::Test {
         std::filesystem::current_path(saved_cwd);
         reset();
     }
-    static void reset() {
-        reset_settings();
-        reset_page_set();
-        reset_page_elements();
-        reset_labels();
-        reset_symbol_table();
-        reset_call_targets();
-        zo_reset_files();
-    }
+    static void reset() { reset_page_run(); }
 
     // One page at 80001000 written into html_dir; returns index.htm's text.
     std::string write_one_page(const char* html_dir) {

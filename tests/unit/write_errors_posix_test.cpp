@@ -25,15 +25,7 @@ namespace {
 struct WriteErrors : ::testing::Test {
     void SetUp() override { reset_all(); }
     void TearDown() override { reset_all(); }
-    static void reset_all() {
-        zo_reset_files();
-        reset_settings();
-        reset_page_set();
-        reset_page_elements();
-        reset_labels();
-        reset_symbol_table();
-        reset_call_targets();
-    }
+    static void reset_all() { reset_page_run(); }
     temp_dir dir;
 };
 
