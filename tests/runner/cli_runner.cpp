@@ -313,7 +313,7 @@ std::vector<std::string> case_environment(const fs::path& env_file) {
     return env;
 }
 
-enum class case_result { passed, failed, skipped };
+enum class case_result { passed, failed, skipped, wine_failed };
 
 // Runs one case; prints what went wrong or why it was skipped.
 case_result run_case(const fs::path& case_dir, const std::vector<std::string>& wrapper,
@@ -387,6 +387,14 @@ case_result run_case(const fs::path& case_dir, const std::vector<std::string>& w
         result = run(command, work, case_environment(case_dir / "env"), input, base / "stdout",
                      base / "stderr", target);
 
+    // Wine itself may fail to start a program (its server going away
+    // between two runs); that says nothing about the program, so the case
+    // is run once more.
+    if (ran && options.windows && result.err.find("wine client error") != std::string::npos) {
+        std::printf("again %s: Wine failed to run it: %s", name.c_str(), result.err.c_str());
+        fs::remove_all(base, ec);
+        return case_result::wine_failed;
+    }
     if (ran) {
         if (!result.how.empty()) fail(result.how);
         std::string expected_status_text = "0";
@@ -497,8 +505,14 @@ int main(int argc, char** argv) {
 
     int passed = 0, failed = 0, skipped = 0;
     for (const fs::path& dir : case_dirs) {
-        switch (run_case(dir, wrapper, program, options)) {
+        case_result result = run_case(dir, wrapper, program, options);
+        if (result == case_result::wine_failed) result = run_case(dir, wrapper, program, options);
+        switch (result) {
         case case_result::passed: ++passed; break;
+        case case_result::wine_failed:
+            std::printf("FAIL %s: Wine failed to run it twice\n", dir.filename().c_str());
+            ++failed;
+            break;
         case case_result::failed: ++failed; break;
         case case_result::skipped: ++skipped; break;
         }
