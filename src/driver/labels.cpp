@@ -23,14 +23,6 @@ uint32_t extension_limit = 0;
 // seen up to the jr itself, not by its delay slot or the word after it.
 std::array<uint32_t, 2> earlier_limits{};
 
-constexpr uint32_t jr_ra = 0x03e00008;
-
-// 0?01xx ...   beq, bne, blez, bgtz and their likely forms (primary opcodes
-// 4 to 7 and 20 to 23); other branches and jumps do not extend a function.
-bool is_conditional_branch(uint32_t w) {
-    return (w & 0xb0000000) == 0x10000000;
-}
-
 void write_name(const symbol_entry& e) {
     if (e.from_input)
         out_input_text(e.name);
@@ -82,18 +74,10 @@ int function_end_check(int mode, uint32_t a, uint32_t w) {
     if (mode == end_check::track || mode == end_check::track_query) {
         earlier_limits[1] = earlier_limits[0];
         earlier_limits[0] = extension_limit;
+        bool ends = function_end_step(extension_limit, a, w, settings.function_extension);
+        return (mode == end_check::track_query && ends) ? 1 : 0;
     }
-    if ((mode == end_check::track || mode == end_check::track_query) &&
-        settings.function_extension > 1 && is_conditional_branch(w)) {
-        int32_t d = static_cast<int16_t>(w & 0xffff);
-        if (d > 0 && d < settings.function_extension) {
-            uint32_t target = a + 4 + 4 * static_cast<uint32_t>(d);
-            if (target > extension_limit) extension_limit = target;
-        }
-    }
-    if (mode == end_check::query || mode == end_check::track_query)
-        return (w == jr_ra && a >= extension_limit) ? 1 : 0;
-    return 0;
+    return (mode == end_check::query && w == jr_ra && a >= extension_limit) ? 1 : 0;
 }
 
 namespace {

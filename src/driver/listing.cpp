@@ -104,13 +104,6 @@ void end_run() {
 
 } // namespace
 
-uint32_t assemble_word(const unsigned char bytes[4]) {
-    if (has_flag(flag::little_endian))
-        return uint32_t(bytes[3]) << 24 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[1]) << 8 |
-               bytes[0];
-    return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
-}
-
 void list_words() {
     const bool html = html_output();
     // Nothing has been written to standard output yet: give it a larger buffer

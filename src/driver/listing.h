@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "driver/run_settings.h"
+
 constexpr int recent_word_count = 50;
 
 // Ring of the last listed words and its index (see recent_word).
@@ -16,7 +18,12 @@ inline uint32_t recent_word(int k) {
 }
 
 // Assembles 4 input bytes in file order into a word by the run's byte order.
-uint32_t assemble_word(const unsigned char bytes[4]);
+inline uint32_t assemble_word(const unsigned char bytes[4]) {
+    if (has_flag(flag::little_endian))
+        return uint32_t(bytes[3]) << 24 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[1]) << 8 |
+               bytes[0];
+    return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
+}
 
 // Lists the range, then ends the run (closing pages, input, image file).
 void list_words();

@@ -1,5 +1,6 @@
 #include "html/page_set.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -168,13 +169,21 @@ void html_prepass() {
     total_functions = 0;
     // The range is read in blocks; a word is taken while 4 bytes of it came,
     // exactly as the listing reads it word by word.
-    unsigned char block[4096];
+    unsigned char block[16384];
     int filled = 0, used = 0;
     bool input_ended = false;
-    for (;;) {
-        // Counted down as the listing does: a negative rest ends the range.
-        if (remaining < 4) break;
-        remaining -= 4;
+    // Function ends by the listing's rule, followed apart from the listing's
+    // own state, which stays as it was.
+    uint32_t limit = 0;
+    const int32_t extension = settings.function_extension;
+    // A page without a function end is cut once it grows to about one and a
+    // half times its size in words: once d / 6 > forced, that is, once d
+    // reaches this many bytes.
+    const int64_t cut_length = 6 * (int64_t(forced) + 1);
+    uint32_t page_start = a;
+    bool full = false; // the last page start has been recorded
+    // Counted down as the listing does: a negative rest ends the range.
+    while (!full && remaining >= 4) {
         if (filled - used < 4) {
             if (input_ended) break; // a part word at the end is not listed
             filled = zo_fread(settings.input, sizeof block, block);
@@ -182,31 +191,38 @@ void html_prepass() {
             input_ended = filled < static_cast<int>(sizeof block);
             if (filled < 4) break;
         }
-        uint32_t word = assemble_word(block + used);
-        used += 4;
-        int32_t d = static_cast<int32_t>(a - pages.starts[last]);
-        bool end_page = false;
-        if (function_end_check(end_check::track_query, a, word) != 0) {
-            ++total_functions;
-            end_page = d / 4 > n;
+        // The words of the block that lie in the range.
+        int words = std::min((filled - used) / 4, remaining / 4);
+        remaining -= 4 * words;
+        const unsigned char* p = block + used;
+        used += 4 * words;
+        for (; words > 0; --words, p += 4) {
+            uint32_t word = assemble_word(p);
+            int32_t d = static_cast<int32_t>(a - page_start);
+            bool end_page = false;
+            if (function_end_step(limit, a, word, extension)) {
+                ++total_functions;
+                end_page = d / 4 > n;
+            }
+            if (!end_page) end_page = d >= cut_length;
+            if (end_page) {
+                // The page ends after this word and the next one: for a
+                // function end, the jump's delay slot.
+                page_start = a + 8;
+                pages.starts[++last] = page_start;
+                if (last == last_page_index) {
+                    full = true;
+                    break;
+                }
+            }
+            a += 4;
         }
-        // A page without a function end is cut once it grows to about one and a
-        // half times its size in words.
-        if (!end_page) end_page = d / 6 > forced;
-        if (end_page) {
-            // The page ends after this word and the next one: for a function end,
-            // the jump's delay slot.
-            pages.starts[++last] = a + 8;
-            if (last == last_page_index) break;
-        }
-        a += 4;
     }
     pages.paged_end = a;
     pages.count = last + 1;
     pages.current = 0;
     fprintf(stderr, "%d HTML files\n", pages.count);
     fprintf(stderr, "%d total functions\n", total_functions);
-    function_end_check(end_check::reset, 0, 0);
     // -n only sizes the pages; the listing itself has no line limit.
     settings.line_budget = INT_MAX;
     zo_fseek(settings.input, static_cast<int32_t>(settings.start - settings.offset));
@@ -243,27 +259,71 @@ void html_close_pages() {
     write_symbols_page();
 }
 
+namespace {
+
+// Page lookup by address, for every jump target of the listing: the paged
+// range is cut into equal buckets, each knowing the last page that starts at
+// or below its first address, and a lookup steps over the few starts within
+// its bucket. Built at the first lookup for a page set; the starts do not
+// change once placed.
+constexpr int page_buckets = 16384;
+static_assert(page_capacity <= 65536, "a bucket holds a page number in 16 bits");
+
+struct page_index {
+    // The page set it was built for.
+    int count;
+    uint32_t first_start, last_start, paged_end;
+    // Starts that lie before a wrap past the top of memory.
+    int ascending;
+    int shift; // a bucket covers 2^shift bytes
+    std::array<uint16_t, page_buckets> last_page;
+};
+page_index start_index{};
+
+void build_page_index() {
+    start_index.count = pages.count;
+    start_index.first_start = pages.starts[0];
+    start_index.last_start = pages.starts[size_t(pages.count - 1)];
+    start_index.paged_end = pages.paged_end;
+    // Starts ascend; only starts recorded after the addresses wrapped round
+    // can be below the first (all of them at the end), and no file is ever
+    // written for them, so they are passed over.
+    const uint32_t first = pages.starts[0];
+    const uint32_t* begin = pages.starts.data();
+    const uint32_t* end = begin + pages.count;
+    if (end[-1] < first)
+        end = std::partition_point(begin, end, [&](uint32_t s) { return s >= first; });
+    start_index.ascending = static_cast<int>(end - begin);
+    const uint64_t range = pages.paged_end - first;
+    start_index.shift = 0;
+    while ((range >> start_index.shift) >= page_buckets) ++start_index.shift;
+    int page = 0;
+    for (uint64_t b = 0; b < page_buckets && (b << start_index.shift) < range; ++b) {
+        const uint32_t bucket_start = first + static_cast<uint32_t>(b << start_index.shift);
+        while (page + 1 < start_index.ascending && pages.starts[size_t(page + 1)] <= bucket_start)
+            ++page;
+        start_index.last_page[b] = static_cast<uint16_t>(page);
+    }
+}
+
+} // namespace
+
 bool html_page_of(uint32_t a, uint32_t* page_start) {
     if (pages.count == 0) return false;
     const uint32_t first = pages.starts[0];
     if (a < first || a >= pages.paged_end) return false;
-    // The last page whose start lies between the first start and a. Starts
-    // ascend; only a start recorded after the addresses wrapped round can be
-    // below the first, and no file is ever written for it, so it is passed over.
-    int low = 0;            // a page that qualifies
-    int high = pages.count; // first index known not to qualify
-    while (high - low > 1) {
-        int middle = low + (high - low) / 2;
-        uint32_t s = pages.starts[middle];
-        if (s >= first && s <= a)
-            low = middle;
-        else
-            high = middle;
-    }
-    *page_start = pages.starts[low];
+    if (start_index.count != pages.count || start_index.first_start != first ||
+        start_index.last_start != pages.starts[size_t(pages.count - 1)] ||
+        start_index.paged_end != pages.paged_end)
+        build_page_index();
+    // The last page whose start lies between the first start and a.
+    int page = start_index.last_page[(a - first) >> start_index.shift];
+    while (page + 1 < start_index.ascending && pages.starts[size_t(page + 1)] <= a) ++page;
+    *page_start = pages.starts[size_t(page)];
     return true;
 }
 
 void reset_page_set() {
     pages = page_set{};
+    start_index = page_index{};
 }

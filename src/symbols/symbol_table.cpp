@@ -48,7 +48,7 @@ static_assert(symbol_capacity < 0xffff, "a slot holds an entry index + 1 in 16 b
 // Sized for the full capacity and kept in one block, of which only the pages
 // in use are taken from the system. A map of tens of thousands of lines fills
 // most of it; the block then asks for large pages (expect_many_symbols).
-struct symbol_storage {
+struct symbol_arrays {
     std::array<symbol_entry, symbol_capacity> entries;
     // The entries' addresses once more, densely in table order: a search by
     // address reads these 4-byte words rather than the entries themselves.
@@ -60,6 +60,19 @@ struct symbol_storage {
     // comparing two numbers.
     std::array<uint64_t, symbol_capacity> sort_keys;
 };
+
+// The rest of the block's last large page holds the first names and comments
+// (those of a map of tens of thousands of lines fit), so that they come with
+// the page rather than a page fault for every few dozen of them.
+constexpr size_t first_text_room =
+    (sizeof(symbol_arrays) + platform_large_page - 1) / platform_large_page * platform_large_page -
+    sizeof(symbol_arrays);
+static_assert(first_text_room >= 512 * 1024);
+
+struct symbol_storage : symbol_arrays {
+    std::array<char, first_text_room> texts;
+};
+static_assert(sizeof(symbol_storage) % platform_large_page == 0);
 static_assert(std::is_trivially_default_constructible_v<symbol_storage>,
               "made without writing to it, so that untouched pages stay untaken");
 
@@ -129,18 +142,18 @@ int find_name(char prefix, std::string_view text) {
 // ---- texts -------------------------------------------------------------------
 //
 // The names and comments live until the end of the run: they are packed into
-// blocks of 64 KiB rather than taken from the allocator one by one (two
-// allocations per map line cost more than the rest of reading it). A text
-// larger than the room left starts a new block, one of its own size if it is
-// larger than a block.
+// the room at the end of the table block and then into blocks of 64 KiB,
+// rather than taken from the allocator one by one (two allocations per map
+// line cost more than the rest of reading it). A text larger than the room
+// left starts a new block, one of its own size if it is larger than a block.
 
 constexpr size_t text_block_size = 64 * 1024;
 struct text_block {
     text_block* next; // the block filled before this one
 };
 text_block* text_blocks = nullptr;
-char* text_free = nullptr; // the free room of the newest block
-size_t text_room = 0;
+char* text_free = storage.texts.data(); // the free room of the newest block
+size_t text_room = storage.texts.size();
 
 char* take_text_room(size_t n) {
     if (n > text_room) {
@@ -172,8 +185,8 @@ void release_texts() {
         zo_free(text_blocks);
         text_blocks = next;
     }
-    text_free = nullptr;
-    text_room = 0;
+    text_free = storage.texts.data();
+    text_room = storage.texts.size();
 }
 
 // ---- address expressions ---------------------------------------------------

@@ -41,6 +41,9 @@ int platform_descriptor(FILE* stream);
 // that are ignored stay ignored. A null path stops the removal. The text at
 // path must live until the program ends.
 void platform_remove_on_signal(const char* path);
+// The size of a large page where the system has them: a block that is to take
+// large pages comes in whole ones.
+constexpr size_t platform_large_page = size_t(2) << 20;
 // Memory for tables sized for their full capacity: size bytes of zeros, never
 // released, of which only the pages the program touches are taken from the
 // system. Ends the program when there is no memory.

@@ -107,7 +107,7 @@ void platform_remove_on_signal(const char* path) {
 }
 
 namespace {
-constexpr size_t large_page = size_t(2) << 20;
+constexpr size_t large_page = platform_large_page;
 size_t large_pages_for(size_t size) {
     return (size + large_page - 1) & ~(large_page - 1);
 }

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr uint32_t jr_ra = 0x03e00008;
-
 struct Labels : ::testing::Test {
     void SetUp() override {
         reset_settings();

@@ -125,6 +125,35 @@ TEST_F(PageSet, PageLookupAgreesWithLinearRule) {
     }
 }
 
+TEST_F(PageSet, PageLookupOverAWideRangeWithCrowdedStarts) {
+    // Thousands of pages close together at the bottom of a range that runs
+    // almost to the top of memory, then a few far apart: many starts share
+    // one stretch of the lookup. Checked at, just before and just after every
+    // start, and at points between the far ones.
+    for (uint32_t end : {0xfffffff0u, 0x80000000u}) {
+        reset_page_set();
+        int count = 0;
+        uint32_t a = 0x100;
+        for (; count < 5000; ++count, a += 8 + 4 * static_cast<uint32_t>(count % 3))
+            pages.starts[count] = a;
+        for (uint32_t far : {0x10000000u, 0x10000008u, 0x7ffffff0u, 0x90000000u})
+            if (far < end) pages.starts[count++] = far;
+        pages.count = count;
+        pages.paged_end = end;
+        std::vector<uint32_t> probes = {0xfc, 0x20000000, 0x7fffffec, 0x7ffffffc, end - 4, end};
+        for (int i = 0; i < count; ++i)
+            for (uint32_t delta : {0u, 4u, 0xfffffffcu}) probes.push_back(pages.starts[i] + delta);
+        for (uint32_t x : probes) {
+            uint32_t expected = 0, got = 0;
+            bool linked = linear_page_of(x, &expected);
+            ASSERT_EQ(html_page_of(x, &got), linked) << std::hex << end << " " << x;
+            if (linked) {
+                ASSERT_EQ(got, expected) << std::hex << end << " " << x;
+            }
+        }
+    }
+}
+
 TEST_F(PageSet, PageLookupPassesOverStartBeyondTopOfMemory) {
     // A function end in the last words below 2^32 records a start that wraps
     // to 0; the listing never reaches it, so it must not be a link target.

@@ -193,6 +193,35 @@ TEST_F(SymbolTable, KeepsItsOwnCopiesOfTexts) {
     EXPECT_FALSE(symbol_table[1].from_input);
 }
 
+TEST_F(SymbolTable, TextsStayIntactAcrossTheirRooms) {
+    // Long names and comments fill the room beside the tables and then
+    // blocks of their own, one larger than a block; each run starts afresh.
+    auto name_of = [](int i) {
+        std::string name = "name_" + std::to_string(i) + "_";
+        name.append(static_cast<size_t>(i % 97), 'x');
+        return name;
+    };
+    const std::string huge(100000, 'h');
+    for (int run = 0; run < 2; ++run) {
+        reset_symbol_table();
+        for (int i = 0; i < symbol_capacity - 1; ++i) {
+            std::string name = name_of(i);
+            add_symbol(static_cast<uint32_t>(i) * 4, name.c_str(), (name + " comment").c_str());
+            if (i == 20000) add_symbol(0xfffffffc, "huge", huge.c_str());
+        }
+        for (int i = 0; i < symbol_capacity - 1; ++i) {
+            std::string name = name_of(i);
+            int at = find_symbol(name.c_str(), false);
+            ASSERT_GE(at, 0) << name;
+            EXPECT_EQ(symbol_table[at].address, static_cast<uint32_t>(i) * 4);
+            EXPECT_EQ(std::string(symbol_table[at].comment), name + " comment");
+        }
+        int at = find_symbol("huge", false);
+        ASSERT_GE(at, 0);
+        EXPECT_EQ(std::string(symbol_table[at].comment), huge);
+    }
+}
+
 TEST_F(SymbolTable, HoldsThirtyThousandEntriesAndNoMore) {
     for (int i = 0; i < symbol_capacity; ++i) add_symbol(static_cast<uint32_t>(i), nullptr, "c");
     EXPECT_EQ(symbol_count, symbol_capacity);
