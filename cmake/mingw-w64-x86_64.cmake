@@ -14,5 +14,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Programs that run on the build machine (the golden test runner) go through Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Programs that run on the build machine (the tests) go through Wine, by a
+# script that makes a run again when Wine itself failed to start it.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
