@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr uint32_t jr_ra = 0x03e00008;
-
 struct PageSet : ::testing::Test {
     void SetUp() override { reset_all(); }
     void TearDown() override {
