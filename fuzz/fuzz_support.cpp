@@ -8,19 +8,19 @@
 #include <random>
 #include <system_error>
 
-#include "driver/call_targets.h"
 #include "driver/command_line.h"
-#include "driver/labels.h"
-#include "driver/listing.h"
-#include "driver/run_settings.h"
+#include "driver/listing_loop.h"
+#include "html/call_targets.h"
 #include "html/page_elements.h"
 #include "html/page_set.h"
-#include "mips/data_display.h"
-#include "mips/line_end.h"
+#include "listing/data_display.h"
+#include "listing/labels.h"
+#include "listing/line_end.h"
 #include "object/elf_loader.h"
 #include "symbols/map_file.h"
 #include "symbols/symbol_table.h"
 #include "util/platform.h"
+#include "util/run_settings.h"
 #include "util/zo.h"
 
 namespace fs = std::filesystem;

@@ -7,13 +7,13 @@
 #include <cstring>
 #include <string_view>
 
-#include "driver/run_settings.h"
 #include "html/page_set.h"
 #include "mips/opcode_table.h"
 #include "object/elf_loader.h"
 #include "symbols/map_file.h"
 #include "symbols/symbol_table.h"
-#include "util/platform.h"
+#include "util/run_settings.h"
+#include "util/version.h"
 #include "util/zo.h"
 
 // clang-format off
@@ -77,12 +77,6 @@ const char mapfile_syntax_text[] =
     "\tmultiple mapfiles (-m options) allowed\n";
 
 // clang-format on
-const char* version_banner() {
-    static char banner[64];
-    if (banner[0] == 0) zo_snprintf(banner, sizeof banner, "%s / %s", platform_label(), __DATE__);
-    return banner;
-}
-
 namespace {
 
 const char* usage_program_name = "pelorin";

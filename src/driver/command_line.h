@@ -7,8 +7,6 @@ extern const char usage_format[];
 // The map-file syntax text of -!.
 extern const char mapfile_syntax_text[];
 
-// The banner: platform label, " / ", and the build date ("Sep  9 2016").
-const char* version_banner();
 // Reads every option into the settings; returns after the file argument.
 // Ends the program for -t, -! and every malformed command line.
 void read_command_line(int argc, char** argv, const char* program_name);

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <string_view>
 
-#include "driver/command_line.h"
-#include "driver/output.h"
-#include "driver/run_settings.h"
 #include "html/page_set.h"
+#include "util/output.h"
+#include "util/run_settings.h"
+#include "util/version.h"
 #include "util/zo.h"
 
 namespace {
@@ -57,10 +57,6 @@ void out_c_text(const char* text) {
 }
 
 } // namespace
-
-bool html_output() {
-    return settings.html_dir != nullptr;
-}
 
 void html_anchor(uint32_t address) {
     if (!html_output()) return;

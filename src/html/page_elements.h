@@ -9,8 +9,6 @@ inline constexpr const char symbols_link_text[] = "Symbol Map";
 inline constexpr const char calls_page[] = "calls.htm";
 inline constexpr const char calls_link_text[] = "Call Statistics";
 
-// True when the listing is written as HTML pages.
-bool html_output();
 // "<A NAME=%08x></A>" in HTML output; nothing otherwise.
 void html_anchor(uint32_t address);
 // Page head with the generation banner; heading may be null.

@@ -5,16 +5,18 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/call_targets.h"
-#include "driver/labels.h"
-#include "driver/listing.h"
-#include "driver/output.h"
-#include "driver/run_settings.h"
+#include "html/address_links.h"
+#include "html/call_targets.h"
 #include "html/page_elements.h"
+#include "mips/byte_order.h"
+#include "mips/function_end.h"
 #include "symbols/symbol_table.h"
+#include "util/output.h"
+#include "util/run_settings.h"
 #include "util/zo.h"
 
 page_set pages{};
+int total_functions = 0;
 
 namespace {
 
@@ -325,5 +327,6 @@ bool html_page_of(uint32_t a, uint32_t* page_start) {
 
 void reset_page_set() {
     pages = page_set{};
+    total_functions = 0;
     start_index = page_index{};
 }

@@ -16,6 +16,8 @@ struct page_set {
 };
 
 extern page_set pages;
+// Function ends counted by the pre-pass.
+extern int total_functions;
 
 // Reads the range once to place the page starts, then rewinds. Reads the bytes
 // to list from settings.size and the page size from settings.line_budget.

@@ -3,7 +3,7 @@
 #include <bit>
 #include <string_view>
 
-#include "driver/output.h"
+#include "util/output.h"
 
 // Every instruction the program decodes. Bits 26 to 31 of a mask word select
 // the operand format together with the operand bits; the first entry that

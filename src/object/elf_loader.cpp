@@ -8,10 +8,10 @@
 #include <array>
 #include <cstring>
 
-#include "driver/run_settings.h"
 #include "object/object_symbols.h"
 #include "symbols/symbol_table.h"
 #include "util/platform.h"
+#include "util/run_settings.h"
 #include "util/zo.h"
 
 object_layout object{};
@@ -216,30 +216,6 @@ uint64_t copy_object() {
 }
 
 } // namespace
-
-uint16_t object_half(const unsigned char* b) {
-    if (has_flag(flag::little_endian)) return uint16_t(b[0] | b[1] << 8);
-    return uint16_t(b[0] << 8 | b[1]);
-}
-
-uint32_t object_word(const unsigned char* b) {
-    if (has_flag(flag::little_endian))
-        return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
-    return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | uint32_t(b[3]);
-}
-
-void put_object_half(unsigned char* b, uint16_t value) {
-    bool little = has_flag(flag::little_endian);
-    b[little ? 0 : 1] = uint8_t(value);
-    b[little ? 1 : 0] = uint8_t(value >> 8);
-}
-
-void put_object_word(unsigned char* b, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        int shift = has_flag(flag::little_endian) ? 8 * i : 24 - 8 * i;
-        b[i] = uint8_t(value >> shift);
-    }
-}
 
 bool read_object_at(uint64_t position, void* buffer, int count) {
     if (position > position_limit) return false;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "mips/byte_order.h"
+
 // Layout of the image made from an object; all zero for a raw dump.
 struct object_layout {
     uint32_t text_start; // address of .text in the image (0x10000000)
@@ -58,10 +60,12 @@ const char* read_section_header(int index, section_header& header, bool dump_lin
 object_name read_string(uint32_t table_offset, uint32_t name_offset);
 
 // Two- and four-byte fields in the object's byte order (the little_endian flag).
-uint16_t object_half(const unsigned char* bytes);
-uint32_t object_word(const unsigned char* bytes);
-void put_object_half(unsigned char* bytes, uint16_t value);
-void put_object_word(unsigned char* bytes, uint32_t value);
+inline uint16_t object_half(const unsigned char* bytes) {
+    return static_cast<uint16_t>(ordered_value(bytes, 2));
+}
+inline uint32_t object_word(const unsigned char* bytes) {
+    return ordered_value(bytes, 4);
+}
 
 // Positions the object file, a position past 0x7fffffff counting as failed
 // (so that a huge offset is never taken as one from the end); then reads

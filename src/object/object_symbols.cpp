@@ -5,9 +5,9 @@
 
 #include <cstdio>
 
-#include "driver/run_settings.h"
 #include "object/elf_loader.h"
 #include "symbols/symbol_table.h"
+#include "util/run_settings.h"
 #include "util/zo.h"
 
 namespace {
@@ -73,7 +73,7 @@ void write_gpa() {
         uint32_t address;
         read_symbol(i, address, true);
         unsigned char slot[4];
-        put_object_word(slot, address);
+        put_ordered(slot, 4, address);
         write_image(slot, 4);
         object.gpa_end += 4;
     }
@@ -121,7 +121,7 @@ void apply_relocations() {
             if (symbol >= tables.symbol_total || patch + 2 > text_size)
                 zo_message("%s: bad relocation", settings.input_path);
             unsigned char half[2];
-            put_object_half(half, uint16_t(symbol * 4));
+            put_ordered(half, 2, uint16_t(symbol * 4));
             patch_image(text_position + patch, half, 2);
             break;
         }

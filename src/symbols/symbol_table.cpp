@@ -1,5 +1,4 @@
-// The symbol table: add, find by name, sort, address expressions and the
-// address printer.
+// The symbol table: add, find by name, sort, and address expressions.
 #include "symbols/symbol_table.h"
 
 #include <algorithm>
@@ -8,9 +7,6 @@
 #include <string_view>
 #include <type_traits>
 
-#include "driver/call_targets.h"
-#include "driver/output.h"
-#include "html/page_set.h"
 #include "util/platform.h"
 #include "util/zo.h"
 
@@ -437,36 +433,6 @@ int first_symbol_by_search(uint32_t address) {
     auto end = entry_addresses.begin() + symbol_count;
     return static_cast<int>(std::lower_bound(entry_addresses.begin(), end, address) -
                             entry_addresses.begin());
-}
-
-void print_address(uint32_t address, const char* name, bool escape_name) {
-    // Composed in one piece where it can be: jump targets are printed by the
-    // hundred thousand.
-    char text[48];
-    char* p = text;
-    uint32_t page_start;
-    bool linked = html_page_of(address, &page_start);
-    if (linked) {
-        p = std::copy_n("<A HREF=", 8, p);
-        p = put_hex_digits(p, page_start, 8);
-        p = std::copy_n(".htm#", 5, p);
-        p = put_hex_digits(p, address, 8);
-        *p++ = '>';
-    }
-    if (name && *name) {
-        out_text(std::string_view(text, size_t(p - text)));
-        if (escape_name)
-            out_input_text(name);
-        else
-            out_text(name);
-        if (linked) out_text("</A>");
-        return;
-    }
-    p = std::copy_n("0x", 2, p);
-    p = put_hex_digits(p, address, 1);
-    if (linked) p = std::copy_n("</A>", 4, p);
-    out_text(std::string_view(text, size_t(p - text)));
-    record_call_target(address);
 }
 
 void reset_symbol_table() {

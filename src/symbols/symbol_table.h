@@ -1,5 +1,4 @@
-// The one table of names for addresses, address expressions and the
-// address printer.
+// The one table of names for addresses, and address expressions.
 #pragma once
 
 #include <array>
@@ -70,9 +69,6 @@ inline bool entry_may_stand_at(uint32_t address) {
     const uint32_t bit = entry_filter_bit(address);
     return (entry_filter[bit >> 6] >> (bit & 63) & 1) != 0;
 }
-// Writes the name, or "0x%x" of the address counted as a call target; linked
-// to its page in HTML output. escape_name: the name came from the input file.
-void print_address(uint32_t address, const char* name, bool escape_name = false);
 // Empties the table and releases its texts (for tests; the program never calls it).
 void reset_symbol_table();
 // The table is about to take many entries (a map file): its memory is then

@@ -1,7 +1,7 @@
 // Counting, linking and ordering of jump targets.
 #include <gtest/gtest.h>
 
-#include "driver/call_targets.h"
+#include "html/call_targets.h"
 #include "symbols/symbol_table.h"
 #include "test_support.h"
 

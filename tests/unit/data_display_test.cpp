@@ -6,12 +6,12 @@
 #include <cstring>
 #include <string>
 
-#include "driver/listing.h"
-#include "driver/run_settings.h"
-#include "mips/data_display.h"
+#include "driver/listing_loop.h"
+#include "listing/data_display.h"
 #include "object/elf_loader.h"
 #include "symbols/symbol_table.h"
 #include "test_support.h"
+#include "util/run_settings.h"
 
 namespace {
 

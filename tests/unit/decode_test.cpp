@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "driver/call_targets.h"
-#include "driver/labels.h"
-#include "driver/listing.h"
-#include "driver/run_settings.h"
-#include "mips/data_display.h"
-#include "mips/decode.h"
-#include "mips/line_end.h"
+#include "driver/listing_loop.h"
+#include "html/call_targets.h"
+#include "listing/data_display.h"
+#include "listing/decode.h"
+#include "listing/labels.h"
+#include "listing/line_end.h"
 #include "mips/opcode_table.h"
 #include "symbols/symbol_table.h"
 #include "test_support.h"
+#include "util/run_settings.h"
 
 namespace {
 

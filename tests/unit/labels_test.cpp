@@ -3,8 +3,9 @@
 
 #include <string>
 
-#include "driver/labels.h"
-#include "driver/listing.h"
+#include "driver/listing_loop.h"
+#include "listing/labels.h"
+#include "listing/recent_words.h"
 #include "symbols/symbol_table.h"
 #include "test_support.h"
 

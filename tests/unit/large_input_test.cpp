@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "driver/call_targets.h"
-#include "driver/labels.h"
-#include "driver/listing.h"
+#include "driver/listing_loop.h"
+#include "html/call_targets.h"
 #include "html/page_elements.h"
 #include "html/page_set.h"
-#include "mips/data_display.h"
-#include "mips/line_end.h"
+#include "listing/data_display.h"
+#include "listing/labels.h"
+#include "listing/line_end.h"
 #include "object/object_symbols.h"
 #include "object_test_support.h"
 #include "symbols/symbol_table.h"

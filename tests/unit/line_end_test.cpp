@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "driver/listing.h"
-#include "driver/run_settings.h"
-#include "mips/data_display.h"
-#include "mips/line_end.h"
+#include "driver/listing_loop.h"
+#include "listing/data_display.h"
+#include "listing/line_end.h"
+#include "listing/recent_words.h"
 #include "object/elf_loader.h"
 #include "symbols/symbol_table.h"
 #include "test_support.h"
+#include "util/run_settings.h"
 
 namespace {
 

@@ -3,9 +3,11 @@
 
 #include <string>
 
-#include "driver/call_targets.h"
-#include "driver/labels.h"
-#include "driver/listing.h"
+#include "driver/listing_loop.h"
+#include "html/call_targets.h"
+#include "listing/labels.h"
+#include "listing/recent_words.h"
+#include "mips/byte_order.h"
 #include "symbols/symbol_table.h"
 #include "test_support.h"
 #include "util/zo.h"

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_settings.h"
 #include "object/elf_loader.h"
 #include "symbols/symbol_table.h"
 #include "test_support.h"
+#include "util/run_settings.h"
 #include "util/zo.h"
 
 // One section of a made object; the header fields can be overridden.

@@ -6,11 +6,11 @@
 #include <sstream>
 #include <string>
 
-#include "driver/command_line.h"
-#include "driver/output.h"
 #include "html/page_elements.h"
 #include "html/page_set.h"
 #include "test_support.h"
+#include "util/output.h"
+#include "util/version.h"
 
 namespace {
 

@@ -4,11 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "driver/call_targets.h"
-#include "driver/output.h"
+#include "html/address_links.h"
+#include "html/call_targets.h"
 #include "html/page_set.h"
 #include "symbols/symbol_table.h"
 #include "test_support.h"
+#include "util/output.h"
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include <random>
 #include <string>
 
-#include "driver/call_targets.h"
-#include "driver/labels.h"
-#include "driver/run_settings.h"
+#include "html/call_targets.h"
 #include "html/page_elements.h"
 #include "html/page_set.h"
+#include "listing/labels.h"
 #include "symbols/symbol_table.h"
+#include "util/run_settings.h"
 #include "util/zo.h"
 #include "util_test_support.h"
 

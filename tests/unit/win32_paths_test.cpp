@@ -8,13 +8,13 @@
 #include <sstream>
 #include <string>
 
-#include "driver/call_targets.h"
-#include "driver/labels.h"
-#include "driver/output.h"
+#include "html/call_targets.h"
 #include "html/page_elements.h"
 #include "html/page_set.h"
+#include "listing/labels.h"
 #include "symbols/symbol_table.h"
 #include "test_support.h"
+#include "util/output.h"
 #include "util/zo.h"
 
 namespace {

@@ -1,17 +1,16 @@
-#include "driver/labels.h"
+#include "listing/labels.h"
 
 #include <array>
 #include <cstring>
 #include <string_view>
 
-#include "driver/listing.h"
-#include "driver/output.h"
-#include "driver/run_settings.h"
 #include "html/page_elements.h"
+#include "listing/recent_words.h"
 #include "symbols/symbol_table.h"
+#include "util/output.h"
+#include "util/run_settings.h"
 
 uint32_t last_label_address = 0;
-int total_functions = 0;
 
 namespace {
 
@@ -170,5 +169,4 @@ void reset_labels() {
     extension_limit = 0;
     earlier_limits.fill(0);
     last_label_address = 0;
-    total_functions = 0;
 }

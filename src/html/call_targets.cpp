@@ -1,4 +1,4 @@
-#include "driver/call_targets.h"
+#include "html/call_targets.h"
 
 #include <algorithm>
 

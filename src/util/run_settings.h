@@ -47,3 +47,8 @@ extern run_settings settings;
 inline bool has_flag(uint32_t bit) {
     return (settings.flags & bit) != 0;
 }
+
+// True when the listing is written as HTML pages.
+inline bool html_output() {
+    return settings.html_dir != nullptr;
+}

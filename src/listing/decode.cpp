@@ -5,20 +5,21 @@
 // The mnemonic and operands are formatted by hand into a small buffer and
 // written at once; the bytes are those the printf formats in the comments
 // would give. Jump targets and data displays are written by their owners.
-#include "mips/decode.h"
+#include "listing/decode.h"
 
 #include <array>
 #include <cstring>
 #include <string_view>
 
-#include "driver/labels.h"
-#include "driver/output.h"
-#include "driver/run_settings.h"
+#include "html/address_links.h"
 #include "html/page_elements.h"
-#include "mips/data_display.h"
-#include "mips/line_end.h"
+#include "listing/data_display.h"
+#include "listing/labels.h"
+#include "listing/line_end.h"
 #include "mips/opcode_table.h"
 #include "symbols/symbol_table.h"
+#include "util/output.h"
+#include "util/run_settings.h"
 
 namespace {
 

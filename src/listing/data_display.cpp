@@ -2,7 +2,7 @@
 // there in quotes or, for a pointer, " ->" and the chain of pointed-to
 // addresses. The memory is read from the listing's own input stream, whose
 // position is put back afterwards so that the listing goes on at its word.
-#include "mips/data_display.h"
+#include "listing/data_display.h"
 
 #include <algorithm>
 #include <array>
@@ -12,11 +12,11 @@
 #include <cstring>
 #include <string_view>
 
-#include "driver/labels.h"
-#include "driver/listing.h"
-#include "driver/output.h"
-#include "driver/run_settings.h"
+#include "listing/labels.h"
+#include "mips/byte_order.h"
 #include "object/elf_loader.h"
+#include "util/output.h"
+#include "util/run_settings.h"
 #include "util/zo.h"
 
 uint32_t followed_pointer = 0;

@@ -1,17 +1,16 @@
-#include "driver/listing.h"
+#include "driver/listing_loop.h"
 
 #include <cstdio>
 
-#include "driver/labels.h"
-#include "driver/output.h"
-#include "driver/run_settings.h"
 #include "html/page_elements.h"
 #include "html/page_set.h"
-#include "mips/decode.h"
+#include "listing/decode.h"
+#include "listing/labels.h"
+#include "listing/recent_words.h"
+#include "mips/byte_order.h"
+#include "util/output.h"
+#include "util/run_settings.h"
 #include "util/zo.h"
-
-std::array<uint32_t, recent_word_count> recent_words{};
-int recent_index = 0;
 
 namespace {
 
@@ -53,13 +52,6 @@ void write_word_prefix(uint32_t address, uint32_t word) {
     p = put_hex8(p, word);
     *p++ = '\t';
     out_text(std::string_view(text, static_cast<size_t>(p - text)));
-}
-
-// Stores a handled word: the index steps backwards, so entry (index + k) holds
-// the word listed k + 1 steps back.
-void remember_word(uint32_t word) {
-    recent_index = recent_index == 0 ? recent_word_count - 1 : recent_index - 1;
-    recent_words[recent_index] = word;
 }
 
 // Labels, fold or line for the word at settings.start.
@@ -149,7 +141,6 @@ void list_words() {
 }
 
 void reset_listing_state() {
-    recent_words.fill(0);
-    recent_index = 0;
+    reset_recent_words();
     repeat_count = 0;
 }

@@ -1,18 +1,18 @@
 // The end of an instruction line: the comment-only map symbols of its address,
 // the base values of $gp and $s7 they set, and under -c the displays of the
 // memory that address-forming code sequences point at.
-#include "mips/line_end.h"
+#include "listing/line_end.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "driver/listing.h"
-#include "driver/output.h"
-#include "driver/run_settings.h"
 #include "html/page_elements.h"
-#include "mips/data_display.h"
+#include "listing/data_display.h"
+#include "listing/recent_words.h"
 #include "symbols/symbol_table.h"
+#include "util/output.h"
+#include "util/run_settings.h"
 
 namespace {
 

@@ -1,12 +1,11 @@
-#include "driver/output.h"
+#include "util/output.h"
 
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
-#include "driver/run_settings.h"
-#include "html/page_elements.h"
+#include "util/run_settings.h"
 
 namespace {
 

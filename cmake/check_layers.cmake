@@ -1,0 +1,26 @@
+# The layer rule: a file of src/<folder> includes headers of its own folder
+# and of the folders below it in PELORIN_LAYERS, never of a folder above.
+# Run by the build (target pelorin_layers) before anything is compiled:
+#   cmake -DSOURCE_DIR=src -DLAYERS=util,mips,... -P cmake/check_layers.cmake
+string(REPLACE "," ";" LAYERS "${LAYERS}")
+cmake_minimum_required(VERSION 3.20)
+set(allowed "")
+set(failures "")
+foreach(layer ${LAYERS})
+  list(APPEND allowed ${layer})
+  file(GLOB files "${SOURCE_DIR}/${layer}/*.h" "${SOURCE_DIR}/${layer}/*.cpp")
+  foreach(file ${files})
+    file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"/]+/")
+    foreach(line ${includes})
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"/]+)/.*" "\\1" folder "${line}")
+      if(NOT folder IN_LIST allowed)
+        file(RELATIVE_PATH shown "${SOURCE_DIR}" "${file}")
+        list(APPEND failures "${shown} includes ${folder}/, a layer above ${layer}/")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(failures)
+  list(JOIN failures "\n  " text)
+  message(FATAL_ERROR "upward include:\n  ${text}")
+endif()

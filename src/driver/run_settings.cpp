@@ -1,3 +1,0 @@
-#include "driver/run_settings.h"
-
-run_settings settings{};
