@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "html/page_set.h"
+#include "mips/opcode_table.h"
 #include "util/output.h"
 #include "util/run_settings.h"
 #include "util/version.h"
@@ -15,40 +16,11 @@ namespace {
 // Set while a colour span is open on the current line.
 bool span_open = false;
 
-constexpr int major_opcode(uint32_t w) {
-    return static_cast<int>(w >> 26);
-}
-
-// Colour classes of the -H highlight.
-enum class highlight_class : uint8_t { none, jump, load, store };
-
-// The class of each major opcode; 000000 words are told apart by their
-// function field.
-//   00001x: j, jal
-//   0x01xx: beq, bne, blez, bgtz and their likely forms
-//   10xxxx: the loads and stores of major opcodes 32 to 46 (47 is cache);
-//   11x000: ll and sc. Bit 29 tells a store from a load.
-constexpr std::array<highlight_class, 64> major_classes = [] {
-    std::array<highlight_class, 64> classes{};
-    for (uint32_t major = 0; major < 64; ++major) {
-        uint32_t w = major << 26;
-        bool jump = major == 2 || major == 3 || (w & 0xb0000000) == 0x10000000;
-        bool memory = ((w & 0xc0000000) == 0x80000000 && (w & 0xfc000000) != 0xbc000000) ||
-                      (w & 0xdc000000) == 0xc0000000;
-        classes[major] =
-            jump     ? highlight_class::jump
-            : memory ? ((w & 0x20000000) != 0 ? highlight_class::store : highlight_class::load)
-                     : highlight_class::none;
-    }
-    return classes;
-}();
-static_assert(major_classes[35] == highlight_class::load &&
-              major_classes[43] == highlight_class::store);
-
-highlight_class classify_highlight(uint32_t w) {
-    // 000000 ... 00100x: jr, jalr
-    if ((w & 0xfc00003e) == 8) return highlight_class::jump;
-    return major_classes[major_opcode(w)];
+// The colour of an instruction under -H, by its properties.
+const char* highlight_colour(uint16_t properties) {
+    if ((properties & property::coloured) == 0) return nullptr;
+    if ((properties & (property::jump | property::branch)) != 0) return "<FONT COLOR=blue>";
+    return (properties & property::store) != 0 ? "<FONT COLOR=red>" : "<FONT COLOR=green>";
 }
 
 // Writes a text given as a C string; printf's "%s" shows a null one as "(null)".
@@ -118,19 +90,16 @@ void html_page_tail() {
     settings.output = stdout;
 }
 
+void html_highlight_instruction(uint16_t properties) {
+    const char* colour = highlight_colour(properties);
+    if (colour != nullptr) out_text(colour);
+    span_open = colour != nullptr;
+}
+
 void html_highlight(uint32_t word) {
-    if (word == 0) {
-        if (span_open) out_text("</FONT>");
-        span_open = false;
-        return;
-    }
-    switch (classify_highlight(word)) {
-    case highlight_class::jump: out_text("<FONT COLOR=blue>"); break;
-    case highlight_class::load: out_text("<FONT COLOR=green>"); break;
-    case highlight_class::store: out_text("<FONT COLOR=red>"); break;
-    case highlight_class::none: span_open = false; return;
-    }
-    span_open = true;
+    if (word != 0) return html_highlight_instruction(word_properties(word));
+    if (span_open) out_text("</FONT>");
+    span_open = false;
 }
 
 void reset_page_elements() {

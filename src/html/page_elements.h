@@ -19,7 +19,10 @@ void html_page_link(uint32_t page_start, const char* text);
 void html_file_link(const char* file, const char* text);
 // Page tail with its links; closes the page. Nothing while output is stdout.
 void html_page_tail();
-// Opens the colour span of word's class; 0 closes an open span.
+// Opens the colour span of a decoded word's class; 0 closes an open span.
 void html_highlight(uint32_t word);
+// Opens the colour span of an instruction with the given properties (those of
+// its opcode-table row).
+void html_highlight_instruction(uint16_t properties);
 // Closes the highlight state without writing (for tests; the program never calls it).
 void reset_page_elements();

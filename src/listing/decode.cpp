@@ -16,71 +16,13 @@
 #include "listing/data_display.h"
 #include "listing/labels.h"
 #include "listing/line_end.h"
+#include "mips/fields.h"
 #include "mips/opcode_table.h"
 #include "symbols/symbol_table.h"
 #include "util/output.h"
 #include "util/run_settings.h"
 
 namespace {
-
-// Fields of an instruction word.
-constexpr int rs(uint32_t w) {
-    return (w >> 21) & 31;
-}
-constexpr int rt(uint32_t w) {
-    return (w >> 16) & 31;
-}
-constexpr int rd(uint32_t w) {
-    return (w >> 11) & 31;
-}
-constexpr int sa(uint32_t w) {
-    return (w >> 6) & 31;
-}
-constexpr uint32_t uimm(uint32_t w) {
-    return w & 0xffff;
-}
-constexpr int32_t simm(uint32_t w) {
-    return static_cast<int16_t>(w & 0xffff);
-}
-constexpr uint32_t jump_index(uint32_t w) {
-    return w & 0x03ffffff;
-}
-constexpr int sel(uint32_t w) {
-    return w & 7;
-}
-constexpr uint32_t code20(uint32_t w) {
-    return (w >> 6) & 0xfffff;
-}
-constexpr uint32_t code10(uint32_t w) {
-    return (w >> 6) & 0x3ff;
-}
-
-// Operand formats, keyed by the whole mask word of the matched entry.
-namespace format {
-constexpr uint32_t three_reg = 0x07fff800;      // add rd,rs,rt; shortened
-constexpr uint32_t three_reg_sub = 0x0bfff800;  // sub rd,rs,rt; shortened, not when rd = rt
-constexpr uint32_t three_reg_full = 0x03fff800; // slt rd,rs,rt; never shortened
-constexpr uint32_t shift_var = 0x0ffff800;      // sllv rd,rt,rs
-constexpr uint32_t shift = 0x001fffc0;          // sll rd,rt,sa
-constexpr uint32_t imm_signed = 0x07ffffff;     // addiu rt,rs,simm
-constexpr uint32_t imm_unsigned = 0x03ffffff;   // ori rt,rs,uimm
-constexpr uint32_t lui = 0x001fffff;            // lui rt,uimm
-constexpr uint32_t load_store = 0x0bffffff;     // lw rt,simm(rs)
-constexpr uint32_t cache = 0x0fffffff;          // cache op,simm(rs)
-constexpr uint32_t branch2 = 0x13ffffff;        // beq rs,rt,target
-constexpr uint32_t branch1 = 0x03e0ffff;        // bgez rs,target
-constexpr uint32_t jump = 0x1bffffff;           // j target
-constexpr uint32_t jalr = 0x03e0f800;           // jalr rd,rs
-constexpr uint32_t reg_rs = 0x03e00000;         // jr rs
-constexpr uint32_t reg_rd = 0x0000f800;         // mfhi rd
-constexpr uint32_t two_reg = 0x03ff0000;        // mult rs,rt
-constexpr uint32_t code = 0x03ffffc0;           // break code20
-constexpr uint32_t trap = 0x07ffffc0;           // teq rs,rt,code10
-constexpr uint32_t trap_imm = 0x07e0ffff;       // teqi rs,simm
-constexpr uint32_t sync = 0x000007c0;           // sync stype
-constexpr uint32_t cp0_move = 0x001ff807;       // mfc0 rt,Rrd.sel
-constexpr uint32_t coprocessor = 0x17ffffff;    // cop0 index
-} // namespace format
 
 constexpr std::array<std::string_view, 32> cp0_register_names{
     "Index",    "Random",   "EntryLo0", "EntryLo1", "Context",  "PageMask", "Wired",    "reserved",
@@ -155,7 +97,7 @@ struct line_text {
 // "%s,%s" or "%s,%s,%s" of the three-register formats, with the short forms
 // of -S: a move shows its two registers, rd = rs is left out, and so is
 // rd = rt except in a subtraction (sub $1,$2,$1 keeps all three).
-void three_registers(line_text& t, uint32_t mask, int d, int s, int r, bool short_form,
+void three_registers(line_text& t, operand_format format, int d, int s, int r, bool short_form,
                      bool move_form) {
     t.reg(d);
     t.put(',');
@@ -163,7 +105,7 @@ void three_registers(line_text& t, uint32_t mask, int d, int s, int r, bool shor
         t.reg(s);
     } else if (short_form && d == s) {
         t.reg(r);
-    } else if (short_form && d == r && mask == format::three_reg) {
+    } else if (short_form && d == r && format == operand_format::three_reg) {
         t.reg(s);
     } else {
         t.reg(s);
@@ -205,7 +147,7 @@ void decode_instruction(uint32_t address, uint32_t w) {
 
     if (w == 0) {
         out_text("nop\t\t\t\t");
-        end_instruction_line(address, 0);
+        end_instruction_line(address, 0, property::none);
         return;
     }
     int index = find_opcode(w);
@@ -215,12 +157,12 @@ void decode_instruction(uint32_t address, uint32_t w) {
         t.hex(w, 8);
         t.put("\t\t");
         t.flush();
-        end_instruction_line(address, w);
+        end_instruction_line(address, w, property::none);
         return;
     }
-    if (has_flag(flag::highlight)) html_highlight(w);
+    const opcode_entry& entry = opcode_table[static_cast<size_t>(index)];
+    if (has_flag(flag::highlight)) html_highlight_instruction(entry.properties);
 
-    const opcode_entry& entry = opcode_table[index];
     const bool pseudo = has_flag(flag::pseudo_moves);
     const bool short_form = pseudo || has_flag(flag::short_operands);
     int s = rs(w), r = rt(w);
@@ -230,43 +172,45 @@ void decode_instruction(uint32_t address, uint32_t w) {
     line_text t;
     // -P: addi, addiu and ori from $0, and add, addu and or with a $0 source,
     // are written as "move"; the non-zero source (or $0) becomes rs.
-    if (pseudo && ((w & 0xf8000000) == 0x20000000 || (w & 0xfc000000) == 0x34000000) && s == 0) {
-        move_form = true;
-    } else if (pseudo && ((w & 0xfc0007fe) == 0x00000020 || (w & 0xfc0007ff) == 0x00000025) &&
-               (s == 0 || r == 0)) {
-        if (r != 0) s = r, r = 0;
-        move_form = true;
+    if (pseudo && (entry.properties & property::move) != 0) {
+        if (entry.format == operand_format::three_reg) {
+            if (s == 0 || r == 0) {
+                if (r != 0) s = r, r = 0;
+                move_form = true;
+            }
+        } else {
+            move_form = s == 0;
+        }
     }
     if (move_form) {
         t.put("move\t");
     } else {
-        t.put(std::string_view(entry.name, strnlen(entry.name, sizeof entry.name)));
+        t.put(entry.name);
         t.put('\t');
     }
     const int operands_start = t.length;
     bool padded = true; // the format takes the usual padding
 
-    switch (entry.mask) {
-    case format::three_reg:
-    case format::three_reg_sub:
-        three_registers(t, entry.mask, d, s, r, short_form, move_form);
+    switch (entry.format) {
+        using enum operand_format;
+    case three_reg:
+    case three_reg_sub: three_registers(t, entry.format, d, s, r, short_form, move_form); break;
+    case three_reg_full:
+        three_registers(t, entry.format, d, s, r, false, false); // "%s,%s,%s" rd, rs, rt
         break;
-    case format::three_reg_full:
-        three_registers(t, entry.mask, d, s, r, false, false); // "%s,%s,%s" rd, rs, rt
-        break;
-    case format::shift_var: three_registers(t, entry.mask, d, r, s, false, false); break;
-    case format::shift: // "%s," rd unless -S and rd = rt, then "%s,%d" rt, sa
+    case shift_var: three_registers(t, entry.format, d, r, s, false, false); break;
+    case shift: // "%s," rd unless -S and rd = rt, then "%s,%d" rt, sa
         if (!(short_form && d == r)) t.reg(d), t.put(',');
         t.reg(r);
         t.put(',');
         t.decimal(sa(w));
         break;
-    case format::imm_signed:
-    case format::imm_unsigned: // "%s," rt, "%s," rs unless left out, then the immediate
+    case imm_signed:
+    case imm_unsigned: // "%s," rt, "%s," rs unless left out, then the immediate
         t.reg(r);
         t.put(',');
         if (!move_form && !(short_form && s == r)) t.reg(s), t.put(',');
-        if (entry.mask == format::imm_unsigned) {
+        if (entry.format == imm_unsigned) {
             t.put("0x");
             t.hex(uimm(w), 1);
         } else {
@@ -279,12 +223,12 @@ void decode_instruction(uint32_t address, uint32_t w) {
             }
         }
         break;
-    case format::lui: // "%s,0x%x" rt, uimm
+    case lui: // "%s,0x%x" rt, uimm
         t.reg(r);
         t.put(",0x");
         t.hex(uimm(w), 1);
         break;
-    case format::load_store: // "%s,%d(%s)" rt, simm, rs
+    case load_store: // "%s,%d(%s)" rt, simm, rs
         t.reg(r);
         t.put(',');
         t.decimal(simm(w));
@@ -292,7 +236,7 @@ void decode_instruction(uint32_t address, uint32_t w) {
         t.reg(s);
         t.put(')');
         break;
-    case format::cache: // "%d,%d(%s)" op, simm, rs
+    case cache: // "%d,%d(%s)" op, simm, rs
         t.decimal(r);
         t.put(',');
         t.decimal(simm(w));
@@ -300,19 +244,19 @@ void decode_instruction(uint32_t address, uint32_t w) {
         t.reg(s);
         t.put(')');
         break;
-    case format::branch2: // "%s,%s," rs, rt, then the target
+    case branch2: // "%s,%s," rs, rt, then the target
         t.reg(s);
         t.put(',');
         t.reg(r);
         t.put(',');
         branch_target(t, next + static_cast<uint32_t>(simm(w)) * 4);
         break;
-    case format::branch1: // "%s," rs, then the target
+    case branch1: // "%s," rs, then the target
         t.reg(s);
         t.put(',');
         branch_target(t, next + static_cast<uint32_t>(simm(w)) * 4);
         break;
-    case format::jump: {
+    case jump_target: {
         // The target "0x%x" (linked in HTML output, counted as a call
         // target), then "\t\t#" and the names at the target; no padding.
         uint32_t target = (next & 0xf0000000) | (jump_index(w) << 2);
@@ -320,39 +264,39 @@ void decode_instruction(uint32_t address, uint32_t w) {
         print_address(target, nullptr);
         out_text("\t\t#");
         show_labels(target, label_mode::comment);
-        end_instruction_line(address, w);
+        end_instruction_line(address, w, entry.properties);
         return;
     }
-    case format::jalr: // "%s,%s" rd, rs
+    case jalr: // "%s,%s" rd, rs
         t.reg(d);
         t.put(',');
         t.reg(s);
         break;
-    case format::reg_rs: t.reg(s); break;
-    case format::reg_rd: t.reg(d); break;
-    case format::two_reg: // "%s,%s" rs, rt
+    case reg_rs: t.reg(s); break;
+    case reg_rd: t.reg(d); break;
+    case two_reg: // "%s,%s" rs, rt
         t.reg(s);
         t.put(',');
         t.reg(r);
         break;
-    case format::code: // "0x%05x" code20
+    case code: // "0x%05x" code20
         t.put("0x");
         t.hex(code20(w), 5);
         break;
-    case format::trap: // "%s,%s,0x%03x" rs, rt, code10
+    case trap: // "%s,%s,0x%03x" rs, rt, code10
         t.reg(s);
         t.put(',');
         t.reg(r);
         t.put(",0x");
         t.hex(code10(w), 3);
         break;
-    case format::trap_imm: // "%s,%d" rs, simm
+    case trap_imm: // "%s,%d" rs, simm
         t.reg(s);
         t.put(',');
         t.decimal(simm(w));
         break;
-    case format::sync: t.decimal(sa(w)); break;
-    case format::cp0_move: // "%s,R%d" rt, rd, ".%d" sel when not 0; under -c "# %s"
+    case sync: t.decimal(sa(w)); break;
+    case cp0_move: // "%s,R%d" rt, rd, ".%d" sel when not 0; under -c "# %s"
         t.reg(r);
         t.put(",R");
         t.decimal(d);
@@ -364,11 +308,10 @@ void decode_instruction(uint32_t address, uint32_t w) {
         }
         padded = false;
         break;
-    case format::coprocessor: // "0x%07x" index
+    case coprocessor: // "0x%07x" index
         t.put("0x");
         t.hex(jump_index(w), 7);
         break;
-    default: t.put("unknown"); break;
     }
     if (padded) t.pad(t.length - operands_start);
     t.flush();
@@ -376,7 +319,8 @@ void decode_instruction(uint32_t address, uint32_t w) {
     // Data behind a $gp- or $s7-relative load, store or addiu. An addiu with
     // rs = rt only sets up its base register and shows nothing.
     s = rs(w);
-    if (entry.mask == format::load_store || ((w & 0xfc000000) == 0x24000000 && s != rt(w))) {
+    if ((entry.properties & property::data) != 0 &&
+        !(entry.format == operand_format::imm_signed && s == rt(w))) {
         if (s == 28 && settings.gp_value != 0) {
             // lw $t9,offset($gp) loads a function pointer from the global
             // pointer area.
@@ -388,5 +332,5 @@ void decode_instruction(uint32_t address, uint32_t w) {
                          display_mode::plain);
         }
     }
-    end_instruction_line(address, w);
+    end_instruction_line(address, w, entry.properties);
 }

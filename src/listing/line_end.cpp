@@ -10,70 +10,18 @@
 #include "html/page_elements.h"
 #include "listing/data_display.h"
 #include "listing/recent_words.h"
+#include "mips/fields.h"
+#include "mips/opcode_table.h"
 #include "symbols/symbol_table.h"
 #include "util/output.h"
 #include "util/run_settings.h"
 
 namespace {
 
-constexpr int rs(uint32_t w) {
-    return static_cast<int>(w >> 21 & 31);
-}
-constexpr int rt(uint32_t w) {
-    return static_cast<int>(w >> 16 & 31);
-}
-constexpr int rd(uint32_t w) {
-    return static_cast<int>(w >> 11 & 31);
-}
-constexpr uint32_t uimm(uint32_t w) {
-    return w & 0xffff;
-}
-constexpr uint32_t simm(uint32_t w) {
-    return static_cast<uint32_t>(static_cast<int16_t>(w));
-}
-
-// What the major opcode (bits 31 to 26) says about the register a word
-// uses as base or source (distance 0) or writes (distance 1 and more).
-enum class major_kind : uint8_t {
-    access_writing_rt,   // addi, addiu, ori, loads, ll: base rs, writes rt
-    access_writing_none, // stores, sc: base rs, writes no register
-    jump,                // j, jal
-    branch,              // beq, bne, blez, bgtz and their likely forms
-    lui,                 // writes rt when rs is 0
-    writes_rt,           // slti, sltiu, andi, xori
-    special,             // major opcode 0: decided by the function field
-    ends,                // anything else ends the look-back
-};
-
-constexpr major_kind classify_major(uint32_t major) {
-    uint32_t v = major << 26;
-    bool base_using =
-        (v & 0xf8000000) == 0x20000000                         // addi, addiu
-        || ((v & 0xc0000000) == 0x80000000 && v != 0xbc000000) // loads, stores; not cache
-        || (v & 0xdc000000) == 0xc0000000                      // ll, sc
-        || v == 0x34000000;                                    // ori
-    if (base_using)
-        return (v & 0xe0000000) == 0xa0000000 || v == 0xe0000000 ? major_kind::access_writing_none
-                                                                 : major_kind::access_writing_rt;
-    if ((v & 0xf8000000) == 0x08000000) return major_kind::jump;
-    if ((v & 0xb0000000) == 0x10000000) return major_kind::branch;
-    if (v == 0x3c000000) return major_kind::lui;
-    if ((v & 0xf8000000) == 0x28000000 || v == 0x30000000 || v == 0x38000000)
-        return major_kind::writes_rt;
-    if (v == 0) return major_kind::special;
-    return major_kind::ends;
-}
-
-constexpr std::array<major_kind, 64> major_kinds = [] {
-    std::array<major_kind, 64> kinds{};
-    for (uint32_t major = 0; major < 64; ++major) kinds[major] = classify_major(major);
-    return kinds;
-}();
-static_assert(major_kinds[0x23] == major_kind::access_writing_rt);   // lw
-static_assert(major_kinds[0x2b] == major_kind::access_writing_none); // sw
-static_assert(major_kinds[0x2f] == major_kind::ends);                // cache
-static_assert(major_kinds[0x38] == major_kind::access_writing_none); // sc
-static_assert(major_kinds[0x31] == major_kind::ends);                // lwc1
+// Instructions that the special comments know by their major opcode.
+constexpr uint32_t major_addiu = 0x09;
+constexpr uint32_t major_ori = 0x0d;
+constexpr uint32_t major_lw = 0x23;
 
 // A jump d words back: one right before the current instruction has it in
 // its delay slot; one further back means the lui may sit on another path.
@@ -82,37 +30,19 @@ int jump_register(int d) {
     return 32;
 }
 
-// 000000 sssss ttttt ddddd aaaaa ffffff   the words of major opcode 0
-int special_register(uint32_t v, int d) {
-    if ((v & 0xfc00003e) == 0x00000008) return jump_register(d); // jr, jalr
-    if (v == 0) return 32;                                       // nop
-    if ((v & 0xfc0007f8) == 0x00000020                           // add ... nor
-        || (v & 0xfc0007ff) == 0x00000004                        // sllv
-        || (v & 0xfc0007fe) == 0x00000006                        // srlv, srav
-        || (v & 0xffe0003f) == 0                                 // sll
-        || (v & 0xffe0003e) == 0x00000002)                       // srl, sra
-        return rd(v);
-    return -1; // multiplies, mfhi, slt, syscall, ...
-}
-
-// The register that v uses as base or source (d = 0) or writes (d >= 1); see
-// sequence_register.
-inline int register_of(uint32_t v, int d) {
-    switch (major_kinds[v >> 26]) {
-    case major_kind::access_writing_rt: return d == 0 ? rs(v) : rt(v);
-    case major_kind::access_writing_none: return d == 0 ? rs(v) : 32;
-    default: break;
-    }
-    if (d == 0) return -1;
-    switch (major_kinds[v >> 26]) {
-    case major_kind::jump: return jump_register(d);
-    case major_kind::branch: return 32;
-    // 001111 00000 ttttt iiiiiiiiiiiiiiii   lui rt, imm
-    case major_kind::lui: return (v & 0xffe00000) == 0x3c000000 ? rt(v) : -1;
-    case major_kind::writes_rt: return rt(v);
-    case major_kind::special: return special_register(v, d);
-    default: return -1; // REGIMM branches, multiplies, coprocessor words, ...
-    }
+// The register that v, with the given properties, uses as base or source
+// (d = 0) or writes (d >= 1); see sequence_register.
+inline int register_of(uint32_t v, uint16_t properties, int d) {
+    if (d == 0) return (properties & property::base_rs) != 0 ? rs(v) : -1;
+    if (v == 0) return 32; // nop
+    if ((properties & property::jump) != 0) return jump_register(d);
+    // beq, bne, blez, bgtz and their likely forms; other branches end the
+    // look-back.
+    if ((properties & property::extends) != 0) return 32;
+    if ((properties & property::writes_rt) != 0) return rt(v);
+    if ((properties & property::writes_rd) != 0) return rd(v);
+    if ((properties & property::base_rs) != 0) return 32; // a store
+    return -1; // multiplies, mfhi, slt, coprocessor words, REGIMM branches, ...
 }
 
 // The comment-only entries of the sorted symbol table are met in address
@@ -170,8 +100,8 @@ void write_map_comments(uint32_t a) {
 // A lui whose register the current instruction uses as base or source, found
 // among the last sequence_length listed words without a write of that
 // register in between.
-void lui_look_back(uint32_t w) {
-    int h = register_of(w, 0);
+void lui_look_back(uint32_t w, uint16_t properties) {
+    int h = register_of(w, properties, 0);
     if (h < 0) return;
     int length = std::clamp(settings.sequence_length, 0, recent_word_count);
     // Most instructions have no lui of their register within reach: find the
@@ -188,11 +118,13 @@ void lui_look_back(uint32_t w) {
     }
     if (found < 0) return;
     for (int k = 0; k < found; ++k) {
-        int m = register_of(recent_word(k), k + 1);
+        const uint32_t v = recent_word(k);
+        int m = register_of(v, word_properties(v), k + 1);
         if (m == -1 || m == h) return;
     }
     uint32_t v = recent_word(found);
-    uint32_t address = (w & 0xfc000000) == 0x34000000 ? (v << 16 | uimm(w)) : (v << 16) + simm(w);
+    uint32_t address = major_opcode(w) == major_ori ? (v << 16 | uimm(w))
+                                                    : (v << 16) + static_cast<uint32_t>(simm(w));
     data_display(address, false, display_mode::plain);
 }
 
@@ -213,7 +145,7 @@ void feed_s7_recogniser(uint32_t a, uint32_t w) {
         break;
     case 3:
         if ((w & 0xffff0000) == 0x26f70000) { // addiu $s7,$s7,lo
-            s7_sequence_value += simm(w);
+            s7_sequence_value += static_cast<uint32_t>(simm(w));
             next = 4;
         }
         break;
@@ -228,34 +160,37 @@ void feed_s7_recogniser(uint32_t a, uint32_t w) {
     s7_sequence_state = next;
 }
 
-void write_special_comments(uint32_t a, uint32_t w) {
-    uint32_t op = w & 0xfc000000;
-    if (op == 0x8c000000) { // lw
+void write_special_comments(uint32_t a, uint32_t w, uint16_t properties) {
+    if (major_opcode(w) == major_lw) {
         lw_pointer = followed_pointer;
         lw_address = a;
         lw_register = rt(w);
-    } else if (op == 0x24000000 && recent_word(0) == 0 && a == lw_address + 8 && lw_pointer != 0 &&
-               rs(w) == lw_register) {
+    } else if (major_opcode(w) == major_addiu && recent_word(0) == 0 && a == lw_address + 8 &&
+               lw_pointer != 0 && rs(w) == lw_register) {
         // lw reg,x($gp) / nop / addiu reg,reg,offset: an offset into the
         // table that the lw loaded.
-        data_display(lw_pointer + simm(w), false, display_mode::plain);
+        data_display(lw_pointer + static_cast<uint32_t>(simm(w)), false, display_mode::plain);
     }
-    lui_look_back(w);
+    lui_look_back(w, properties);
     settings.flags &= ~flag::sequence_unsafe;
     feed_s7_recogniser(a, w);
 }
 
 } // namespace
 
-void end_instruction_line(uint32_t a, uint32_t w) {
+void end_instruction_line(uint32_t a, uint32_t w, uint16_t properties) {
     write_map_comments(a);
-    if (has_flag(flag::special_comments)) write_special_comments(a, w);
+    if (has_flag(flag::special_comments)) write_special_comments(a, w, properties);
     if (has_flag(flag::highlight)) html_highlight(0);
     out_char('\n');
 }
 
+void end_instruction_line(uint32_t a, uint32_t w) {
+    end_instruction_line(a, w, word_properties(w));
+}
+
 int sequence_register(uint32_t v, int d) {
-    return register_of(v, d);
+    return register_of(v, word_properties(v), d);
 }
 
 void reset_line_end() {

@@ -4,6 +4,9 @@
 #include <cstdint>
 
 // Writes the comments of the line at address a with word w, then the newline.
+// properties: those of w's opcode-table row (word_properties).
+void end_instruction_line(uint32_t a, uint32_t w, uint16_t properties);
+// The same with the properties looked up.
 void end_instruction_line(uint32_t a, uint32_t w);
 // Register that w uses as base (d = 0) or writes (d >= 1); 32 for none, -1 to
 // end the look-back. May set the sequence_unsafe flag.

@@ -1,91 +1,165 @@
 #include "mips/opcode_table.h"
 
 #include <bit>
-#include <string_view>
 
 #include "util/output.h"
 
-// Every instruction the program decodes. Bits 26 to 31 of a mask word select
-// the operand format together with the operand bits; the first entry that
-// accepts a word wins, so mfc0 and mtc0 stand before the cop0 catch-all.
-//   name       match       mask word
+namespace {
+using enum operand_format;
+using namespace property;
+} // namespace
+
+// Every instruction the program decodes. The first row that accepts a word
+// wins, so mfc0 and mtc0 stand before the cop0 catch-all. Bits 26 to 31 of a
+// mask word are the format class of the original table, kept as they were;
+// the format column says how the operands are written.
+// clang-format off
+//   name       match       mask word   format        properties
 constexpr std::array<opcode_entry, opcode_count> opcode_table{{
-    {"add", 0x00000020, 0x07fff800},     {"addi", 0x20000000, 0x07ffffff},
-    {"addiu", 0x24000000, 0x07ffffff},   {"addu", 0x00000021, 0x07fff800},
-    {"and", 0x00000024, 0x07fff800},     {"andi", 0x30000000, 0x03ffffff},
-    {"beq", 0x10000000, 0x13ffffff},     {"beql", 0x50000000, 0x13ffffff},
-    {"bgez", 0x04010000, 0x03e0ffff},    {"bgezal", 0x04110000, 0x03e0ffff},
-    {"bgezall", 0x04130000, 0x03e0ffff}, {"bgezl", 0x04030000, 0x03e0ffff},
-    {"bgtz", 0x1c000000, 0x03e0ffff},    {"bgtzl", 0x5c000000, 0x03e0ffff},
-    {"blez", 0x18000000, 0x03e0ffff},    {"blezl", 0x58000000, 0x03e0ffff},
-    {"bltz", 0x04000000, 0x03e0ffff},    {"bltzal", 0x04100000, 0x03e0ffff},
-    {"bltzall", 0x04120000, 0x03e0ffff}, {"bltzl", 0x04020000, 0x03e0ffff},
-    {"bne", 0x14000000, 0x13ffffff},     {"bnel", 0x54000000, 0x13ffffff},
-    {"break", 0x0000000d, 0x03ffffc0},   {"mfc0", 0x40000000, 0x001ff807},
-    {"mtc0", 0x40800000, 0x001ff807},    {"cop0", 0x40000000, 0x17ffffff},
-    {"cop1", 0x44000000, 0x17ffffff},    {"cop2", 0x48000000, 0x17ffffff},
-    {"cop3", 0x4c000000, 0x17ffffff},    {"dadd", 0x0000002c, 0x07fff800},
-    {"daddi", 0x60000000, 0x07ffffff},   {"daddiu", 0x64000000, 0x07ffffff},
-    {"daddu", 0x0000002d, 0x07fff800},   {"ddiv", 0x0000001e, 0x03ff0000},
-    {"ddivu", 0x0000001f, 0x03ff0000},   {"div", 0x0000001a, 0x03ff0000},
-    {"divu", 0x0000001b, 0x03ff0000},    {"dmult", 0x0000001c, 0x03ff0000},
-    {"dmultu", 0x0000001d, 0x03ff0000},  {"dsll", 0x00000038, 0x001fffc0},
-    {"dsll32", 0x0000003c, 0x001fffc0},  {"dsllv", 0x00000014, 0x0ffff800},
-    {"dsra", 0x0000003b, 0x001fffc0},    {"dsra32", 0x0000003f, 0x001fffc0},
-    {"dsrav", 0x00000017, 0x0ffff800},   {"dsrl", 0x0000003a, 0x001fffc0},
-    {"dsrl32", 0x0000003e, 0x001fffc0},  {"dsrlv", 0x00000016, 0x0ffff800},
-    {"dsub", 0x0000002e, 0x0bfff800},    {"dsubu", 0x0000002f, 0x0bfff800},
-    {"j", 0x08000000, 0x1bffffff},       {"jal", 0x0c000000, 0x1bffffff},
-    {"jalr", 0x00000009, 0x03e0f800},    {"jr", 0x00000008, 0x03e00000},
-    {"lb", 0x80000000, 0x0bffffff},      {"lbu", 0x90000000, 0x0bffffff},
-    {"ld", 0xdc000000, 0x0bffffff},      {"ldc1", 0xd4000000, 0x0bffffff},
-    {"ldc2", 0xd8000000, 0x0bffffff},    {"ldl", 0x68000000, 0x0bffffff},
-    {"ldr", 0x6c000000, 0x0bffffff},     {"lh", 0x84000000, 0x0bffffff},
-    {"lhu", 0x94000000, 0x0bffffff},     {"ll", 0xc0000000, 0x0bffffff},
-    {"lld", 0xd0000000, 0x0bffffff},     {"lui", 0x3c000000, 0x001fffff},
-    {"lw", 0x8c000000, 0x0bffffff},      {"lwc1", 0xc4000000, 0x0bffffff},
-    {"lwc2", 0xc8000000, 0x0bffffff},    {"lwl", 0x88000000, 0x0bffffff},
-    {"lwr", 0x98000000, 0x0bffffff},     {"lwu", 0x9c000000, 0x0bffffff},
-    {"mfhi", 0x00000010, 0x0000f800},    {"mflo", 0x00000012, 0x0000f800},
-    {"movn", 0x0000000b, 0x03fff800},    {"movz", 0x0000000a, 0x03fff800},
-    {"mthi", 0x00000011, 0x03e00000},    {"mtlo", 0x00000013, 0x03e00000},
-    {"madd", 0x70000000, 0x03ff0000},    {"maddu", 0x70000001, 0x03ff0000},
-    {"msub", 0x70000004, 0x03ff0000},    {"msubu", 0x70000005, 0x03ff0000},
-    {"mul", 0x70000002, 0x07fff800},     {"mult", 0x00000018, 0x03ff0000},
-    {"multu", 0x00000019, 0x03ff0000},   {"nor", 0x00000027, 0x07fff800},
-    {"or", 0x00000025, 0x07fff800},      {"ori", 0x34000000, 0x03ffffff},
-    {"cache", 0xbc000000, 0x0fffffff},   {"pref", 0xcc000000, 0x0fffffff},
-    {"sb", 0xa0000000, 0x0bffffff},      {"sc", 0xe0000000, 0x0bffffff},
-    {"scd", 0xf0000000, 0x0bffffff},     {"sd", 0xfc000000, 0x0bffffff},
-    {"sdc1", 0xf4000000, 0x0bffffff},    {"sdc2", 0xf8000000, 0x0bffffff},
-    {"sdl", 0xb0000000, 0x0bffffff},     {"sdr", 0xb4000000, 0x0bffffff},
-    {"sh", 0xa4000000, 0x0bffffff},      {"sll", 0x00000000, 0x001fffc0},
-    {"sllv", 0x00000004, 0x0ffff800},    {"slt", 0x0000002a, 0x03fff800},
-    {"slti", 0x28000000, 0x07ffffff},    {"sltiu", 0x2c000000, 0x07ffffff},
-    {"sltu", 0x0000002b, 0x03fff800},    {"sra", 0x00000003, 0x001fffc0},
-    {"srav", 0x00000007, 0x0ffff800},    {"srl", 0x00000002, 0x001fffc0},
-    {"srlv", 0x00000006, 0x0ffff800},    {"sub", 0x00000022, 0x0bfff800},
-    {"subu", 0x00000023, 0x0bfff800},    {"sw", 0xac000000, 0x0bffffff},
-    {"swc1", 0xe4000000, 0x0bffffff},    {"swc2", 0xe8000000, 0x0bffffff},
-    {"swc3", 0xec000000, 0x0bffffff},    {"swl", 0xa8000000, 0x0bffffff},
-    {"swr", 0xb8000000, 0x0bffffff},     {"sync", 0x0000000f, 0x000007c0},
-    {"syscall", 0x0000000c, 0x03ffffc0}, {"teq", 0x00000034, 0x07ffffc0},
-    {"teqi", 0x040c0000, 0x07e0ffff},    {"tge", 0x00000030, 0x07ffffc0},
-    {"tgei", 0x04080000, 0x07e0ffff},    {"tgeiu", 0x04090000, 0x07e0ffff},
-    {"tgeu", 0x00000031, 0x07ffffc0},    {"tlt", 0x00000032, 0x07ffffc0},
-    {"tlti", 0x040a0000, 0x07e0ffff},    {"tltiu", 0x040b0000, 0x07e0ffff},
-    {"tltu", 0x00000033, 0x07ffffc0},    {"tne", 0x00000036, 0x07ffffc0},
-    {"tnei", 0x040e0000, 0x07e0ffff},    {"xor", 0x00000026, 0x07fff800},
-    {"xori", 0x38000000, 0x03ffffff},
+    {"add", 0x00000020, 0x07fff800, three_reg, writes_rd | move},
+    {"addi", 0x20000000, 0x07ffffff, imm_signed, base_rs | writes_rt | move},
+    {"addiu", 0x24000000, 0x07ffffff, imm_signed, base_rs | writes_rt | move | data},
+    {"addu", 0x00000021, 0x07fff800, three_reg, writes_rd | move},
+    {"and", 0x00000024, 0x07fff800, three_reg, writes_rd},
+    {"andi", 0x30000000, 0x03ffffff, imm_unsigned, writes_rt},
+    {"beq", 0x10000000, 0x13ffffff, branch2, branch | extends | coloured},
+    {"beql", 0x50000000, 0x13ffffff, branch2, branch | extends | coloured},
+    {"bgez", 0x04010000, 0x03e0ffff, branch1, branch},
+    {"bgezal", 0x04110000, 0x03e0ffff, branch1, branch},
+    {"bgezall", 0x04130000, 0x03e0ffff, branch1, branch},
+    {"bgezl", 0x04030000, 0x03e0ffff, branch1, branch},
+    {"bgtz", 0x1c000000, 0x03e0ffff, branch1, branch | extends | coloured},
+    {"bgtzl", 0x5c000000, 0x03e0ffff, branch1, branch | extends | coloured},
+    {"blez", 0x18000000, 0x03e0ffff, branch1, branch | extends | coloured},
+    {"blezl", 0x58000000, 0x03e0ffff, branch1, branch | extends | coloured},
+    {"bltz", 0x04000000, 0x03e0ffff, branch1, branch},
+    {"bltzal", 0x04100000, 0x03e0ffff, branch1, branch},
+    {"bltzall", 0x04120000, 0x03e0ffff, branch1, branch},
+    {"bltzl", 0x04020000, 0x03e0ffff, branch1, branch},
+    {"bne", 0x14000000, 0x13ffffff, branch2, branch | extends | coloured},
+    {"bnel", 0x54000000, 0x13ffffff, branch2, branch | extends | coloured},
+    {"break", 0x0000000d, 0x03ffffc0, code, none},
+    {"mfc0", 0x40000000, 0x001ff807, cp0_move, none},
+    {"mtc0", 0x40800000, 0x001ff807, cp0_move, none},
+    {"cop0", 0x40000000, 0x17ffffff, coprocessor, none},
+    {"cop1", 0x44000000, 0x17ffffff, coprocessor, none},
+    {"cop2", 0x48000000, 0x17ffffff, coprocessor, none},
+    {"cop3", 0x4c000000, 0x17ffffff, coprocessor, none},
+    {"dadd", 0x0000002c, 0x07fff800, three_reg, none},
+    {"daddi", 0x60000000, 0x07ffffff, imm_signed, none},
+    {"daddiu", 0x64000000, 0x07ffffff, imm_signed, none},
+    {"daddu", 0x0000002d, 0x07fff800, three_reg, none},
+    {"ddiv", 0x0000001e, 0x03ff0000, two_reg, none},
+    {"ddivu", 0x0000001f, 0x03ff0000, two_reg, none},
+    {"div", 0x0000001a, 0x03ff0000, two_reg, none},
+    {"divu", 0x0000001b, 0x03ff0000, two_reg, none},
+    {"dmult", 0x0000001c, 0x03ff0000, two_reg, none},
+    {"dmultu", 0x0000001d, 0x03ff0000, two_reg, none},
+    {"dsll", 0x00000038, 0x001fffc0, shift, none},
+    {"dsll32", 0x0000003c, 0x001fffc0, shift, none},
+    {"dsllv", 0x00000014, 0x0ffff800, shift_var, none},
+    {"dsra", 0x0000003b, 0x001fffc0, shift, none},
+    {"dsra32", 0x0000003f, 0x001fffc0, shift, none},
+    {"dsrav", 0x00000017, 0x0ffff800, shift_var, none},
+    {"dsrl", 0x0000003a, 0x001fffc0, shift, none},
+    {"dsrl32", 0x0000003e, 0x001fffc0, shift, none},
+    {"dsrlv", 0x00000016, 0x0ffff800, shift_var, none},
+    {"dsub", 0x0000002e, 0x0bfff800, three_reg_sub, none},
+    {"dsubu", 0x0000002f, 0x0bfff800, three_reg_sub, none},
+    {"j", 0x08000000, 0x1bffffff, jump_target, jump | coloured},
+    {"jal", 0x0c000000, 0x1bffffff, jump_target, jump | coloured},
+    {"jalr", 0x00000009, 0x03e0f800, jalr, jump | coloured},
+    {"jr", 0x00000008, 0x03e00000, reg_rs, jump | coloured},
+    {"lb", 0x80000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
+    {"lbu", 0x90000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
+    {"ld", 0xdc000000, 0x0bffffff, load_store, load | data},
+    {"ldc1", 0xd4000000, 0x0bffffff, load_store, load | data},
+    {"ldc2", 0xd8000000, 0x0bffffff, load_store, load | data},
+    {"ldl", 0x68000000, 0x0bffffff, load_store, load | data},
+    {"ldr", 0x6c000000, 0x0bffffff, load_store, load | data},
+    {"lh", 0x84000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
+    {"lhu", 0x94000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
+    {"ll", 0xc0000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
+    {"lld", 0xd0000000, 0x0bffffff, load_store, load | data},
+    {"lui", 0x3c000000, 0x001fffff, lui, writes_rt},
+    {"lw", 0x8c000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
+    {"lwc1", 0xc4000000, 0x0bffffff, load_store, load | data},
+    {"lwc2", 0xc8000000, 0x0bffffff, load_store, load | data},
+    {"lwl", 0x88000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
+    {"lwr", 0x98000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
+    {"lwu", 0x9c000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
+    {"mfhi", 0x00000010, 0x0000f800, reg_rd, none},
+    {"mflo", 0x00000012, 0x0000f800, reg_rd, none},
+    {"movn", 0x0000000b, 0x03fff800, three_reg_full, none},
+    {"movz", 0x0000000a, 0x03fff800, three_reg_full, none},
+    {"mthi", 0x00000011, 0x03e00000, reg_rs, none},
+    {"mtlo", 0x00000013, 0x03e00000, reg_rs, none},
+    {"madd", 0x70000000, 0x03ff0000, two_reg, none},
+    {"maddu", 0x70000001, 0x03ff0000, two_reg, none},
+    {"msub", 0x70000004, 0x03ff0000, two_reg, none},
+    {"msubu", 0x70000005, 0x03ff0000, two_reg, none},
+    {"mul", 0x70000002, 0x07fff800, three_reg, none},
+    {"mult", 0x00000018, 0x03ff0000, two_reg, none},
+    {"multu", 0x00000019, 0x03ff0000, two_reg, none},
+    {"nor", 0x00000027, 0x07fff800, three_reg, writes_rd},
+    {"or", 0x00000025, 0x07fff800, three_reg, writes_rd | move},
+    {"ori", 0x34000000, 0x03ffffff, imm_unsigned, base_rs | writes_rt | move},
+    {"cache", 0xbc000000, 0x0fffffff, cache, none},
+    {"pref", 0xcc000000, 0x0fffffff, cache, none},
+    {"sb", 0xa0000000, 0x0bffffff, load_store, store | coloured | base_rs | data},
+    {"sc", 0xe0000000, 0x0bffffff, load_store, store | coloured | base_rs | data},
+    {"scd", 0xf0000000, 0x0bffffff, load_store, store | data},
+    {"sd", 0xfc000000, 0x0bffffff, load_store, store | data},
+    {"sdc1", 0xf4000000, 0x0bffffff, load_store, store | data},
+    {"sdc2", 0xf8000000, 0x0bffffff, load_store, store | data},
+    {"sdl", 0xb0000000, 0x0bffffff, load_store, store | coloured | base_rs | data},
+    {"sdr", 0xb4000000, 0x0bffffff, load_store, store | coloured | base_rs | data},
+    {"sh", 0xa4000000, 0x0bffffff, load_store, store | coloured | base_rs | data},
+    {"sll", 0x00000000, 0x001fffc0, shift, writes_rd},
+    {"sllv", 0x00000004, 0x0ffff800, shift_var, writes_rd},
+    {"slt", 0x0000002a, 0x03fff800, three_reg_full, none},
+    {"slti", 0x28000000, 0x07ffffff, imm_signed, writes_rt},
+    {"sltiu", 0x2c000000, 0x07ffffff, imm_signed, writes_rt},
+    {"sltu", 0x0000002b, 0x03fff800, three_reg_full, none},
+    {"sra", 0x00000003, 0x001fffc0, shift, writes_rd},
+    {"srav", 0x00000007, 0x0ffff800, shift_var, writes_rd},
+    {"srl", 0x00000002, 0x001fffc0, shift, writes_rd},
+    {"srlv", 0x00000006, 0x0ffff800, shift_var, writes_rd},
+    {"sub", 0x00000022, 0x0bfff800, three_reg_sub, writes_rd},
+    {"subu", 0x00000023, 0x0bfff800, three_reg_sub, writes_rd},
+    {"sw", 0xac000000, 0x0bffffff, load_store, store | coloured | base_rs | data},
+    {"swc1", 0xe4000000, 0x0bffffff, load_store, store | data},
+    {"swc2", 0xe8000000, 0x0bffffff, load_store, store | data},
+    {"swc3", 0xec000000, 0x0bffffff, load_store, store | data},
+    {"swl", 0xa8000000, 0x0bffffff, load_store, store | coloured | base_rs | data},
+    {"swr", 0xb8000000, 0x0bffffff, load_store, store | coloured | base_rs | data},
+    {"sync", 0x0000000f, 0x000007c0, sync, none},
+    {"syscall", 0x0000000c, 0x03ffffc0, code, none},
+    {"teq", 0x00000034, 0x07ffffc0, trap, none},
+    {"teqi", 0x040c0000, 0x07e0ffff, trap_imm, none},
+    {"tge", 0x00000030, 0x07ffffc0, trap, none},
+    {"tgei", 0x04080000, 0x07e0ffff, trap_imm, none},
+    {"tgeiu", 0x04090000, 0x07e0ffff, trap_imm, none},
+    {"tgeu", 0x00000031, 0x07ffffc0, trap, none},
+    {"tlt", 0x00000032, 0x07ffffc0, trap, none},
+    {"tlti", 0x040a0000, 0x07e0ffff, trap_imm, none},
+    {"tltiu", 0x040b0000, 0x07e0ffff, trap_imm, none},
+    {"tltu", 0x00000033, 0x07ffffc0, trap, none},
+    {"tne", 0x00000036, 0x07ffffc0, trap, none},
+    {"tnei", 0x040e0000, 0x07e0ffff, trap_imm, none},
+    {"xor", 0x00000026, 0x07fff800, three_reg, writes_rd},
+    {"xori", 0x38000000, 0x03ffffff, imm_unsigned, writes_rt},
 }};
+// clang-format on
 
 namespace {
 
-constexpr std::string_view entry_name(const opcode_entry& e) {
-    std::size_t n = 0;
-    while (n < sizeof e.name && e.name[n] != '\0') ++n;
-    return {e.name, n};
-}
+// Rows that accept each other's match words, in table order: the catch-all
+// cop0 takes every coprocessor-0 word that mfc0 and mtc0 leave.
+constexpr std::array<std::array<std::string_view, 2>, 2> known_overlaps{{
+    {"mfc0", "cop0"},
+    {"mtc0", "cop0"},
+}};
 
 // Number of words entry e accepts: 2 to the number of its operand bits,
 // modulo 2^32 (a full 32-bit count would wrap to 0).
@@ -103,143 +177,214 @@ constexpr bool ambiguous(const opcode_entry& a, const opcode_entry& b) {
     return opcode_accepts(a, b.match) || opcode_accepts(b, a.match);
 }
 
-constexpr uint32_t coverage_sum(std::span<const opcode_entry> entries) {
-    uint32_t sum = 0;
-    for (const opcode_entry& e : entries) sum += accepted_words(e);
-    return sum;
-}
-
 constexpr bool table_is_clean() {
-    for (int i = 0; i < opcode_count; ++i) {
+    for (size_t i = 0; i < opcode_table.size(); ++i) {
         if (has_illegal_bits(opcode_table[i])) return false;
-        for (int j = i + 1; j < opcode_count; ++j) {
-            if (entry_name(opcode_table[i]) == entry_name(opcode_table[j])) return false;
-        }
+        for (size_t j = i + 1; j < opcode_table.size(); ++j)
+            if (opcode_table[i].name == opcode_table[j].name) return false;
     }
     return true;
 }
 
-constexpr int ambiguous_pairs() {
-    int n = 0;
-    for (int i = 0; i < opcode_count; ++i) {
-        for (int j = i + 1; j < opcode_count; ++j) n += ambiguous(opcode_table[i], opcode_table[j]);
+constexpr bool overlaps_are_known() {
+    size_t n = 0;
+    for (size_t i = 0; i < opcode_table.size(); ++i) {
+        for (size_t j = i + 1; j < opcode_table.size(); ++j) {
+            if (!ambiguous(opcode_table[i], opcode_table[j])) continue;
+            if (n == known_overlaps.size() || known_overlaps[n][0] != opcode_table[i].name ||
+                known_overlaps[n][1] != opcode_table[j].name)
+                return false;
+            ++n;
+        }
     }
-    return n;
+    return n == known_overlaps.size();
 }
 
-static_assert(opcode_table.size() == 133);
 static_assert(table_is_clean(), "a match bit inside its operand bits, or a name used twice");
-static_assert(ambiguous_pairs() == 2, "only mfc0/cop0 and mtc0/cop0 may overlap");
-static_assert(coverage_sum(opcode_table) == 0xd6f074c0);
+static_assert(overlaps_are_known(), "rows overlap that known_overlaps does not list");
 
-// The lookup index. Every word's major opcode (bits 26 to 31) is fixed in
-// every entry, so the entries are first split by it; within one major opcode
-// they are split again by a second field, funct (bits 0 to 5) or rt (bits 16
-// to 20), whichever leaves the shortest lists. A bucket keeps, in table order,
-// every entry that can accept some word with its major opcode and field
-// value, so a scan of the bucket gives the same first match as a scan of the
-// whole table.
+// ---- the lookup index --------------------------------------------------------
+//
+// Rows are split by their major opcode (bits 26 to 31, fixed in every row),
+// and the major opcodes that hold many instructions once more by the field
+// that tells them apart: the function field (bits 0 to 5) for SPECIAL,
+// SPECIAL2, SPECIAL3 and COP1X, rt (bits 16 to 20) for REGIMM, rs (bits 21
+// to 25) and then the function field for the coprocessors. A bucket lists,
+// in table order, every row that can accept some word of its major opcode and
+// field values, so a scan of the bucket gives the same first match as a scan
+// of the whole table, whatever rows the table holds.
 
-struct sub_field {
-    int shift;
-    uint32_t bits;
+struct sub_fields {
+    int shift1, width1; // the first field; width 0 for none
+    int shift2, width2; // the second field, inside the first one's key
 };
-constexpr std::array<sub_field, 2> sub_fields{{{0, 0x3f}, {16, 0x1f}}};
 
-constexpr int bucket_capacity = 4;
-struct bucket {
-    uint8_t count;
-    std::array<uint8_t, bucket_capacity> entries;
-};
+constexpr sub_fields sub_fields_of(uint32_t major) {
+    switch (major) {
+    case 0x00: // SPECIAL
+    case 0x1c: // SPECIAL2
+    case 0x1f: // SPECIAL3
+    case 0x13: // COP1X
+        return {0, 6, 0, 0};
+    case 0x01: return {16, 5, 0, 0}; // REGIMM
+    case 0x10:                       // COP0
+    case 0x11:                       // COP1
+    case 0x12:                       // COP2
+        return {21, 5, 0, 6};
+    default: return {0, 0, 0, 0};
+    }
+}
+
+constexpr uint32_t field_mask(int width) {
+    return (uint32_t{1} << width) - 1;
+}
+
+constexpr uint32_t key_of(const sub_fields& f, uint32_t w) {
+    return ((w >> f.shift1) & field_mask(f.width1)) << f.width2 |
+           ((w >> f.shift2) & field_mask(f.width2));
+}
+
+constexpr int keys_of(uint32_t major) {
+    const sub_fields f = sub_fields_of(major);
+    return 1 << (f.width1 + f.width2);
+}
+
+constexpr int bucket_total = [] {
+    int n = 0;
+    for (uint32_t major = 0; major < 64; ++major) n += keys_of(major);
+    return n;
+}();
+
+// True when e can accept a word of the major opcode whose sub-fields read key.
+constexpr bool may_accept(const opcode_entry& e, uint32_t major, uint32_t key) {
+    const sub_fields f = sub_fields_of(major);
+    const uint32_t first = key >> f.width2, second = key & field_mask(f.width2);
+    const uint32_t probe = major << 26 | first << f.shift1 | second << f.shift2;
+    const uint32_t checked =
+        0xfc000000 | field_mask(f.width1) << f.shift1 | field_mask(f.width2) << f.shift2;
+    return ((probe ^ e.match) & ~(e.mask & OPERAND_BITS) & checked) == 0;
+}
+
+// Calls v(bucket, row) for every row of every bucket, in bucket order and
+// within a bucket in table order.
+template <typename visit> constexpr void for_each_bucket_row(visit&& v) {
+    int bucket = 0;
+    for (uint32_t major = 0; major < 64; ++major) {
+        std::array<uint16_t, opcode_count> rows{};
+        size_t n = 0;
+        for (size_t i = 0; i < opcode_table.size(); ++i)
+            if (opcode_table[i].match >> 26 == major) rows[n++] = static_cast<uint16_t>(i);
+        for (uint32_t key = 0; key < uint32_t(keys_of(major)); ++key, ++bucket) {
+            for (size_t k = 0; k < n; ++k)
+                if (may_accept(opcode_table[rows[k]], major, key)) v(bucket, rows[k]);
+        }
+    }
+}
+
+constexpr size_t bucket_rows_total = [] {
+    size_t n = 0;
+    for_each_bucket_row([&n](int, size_t) { ++n; });
+    return n;
+}();
 
 struct opcode_index {
-    std::array<uint8_t, 64> field;       // index into sub_fields per major opcode
-    std::array<bucket, 64 * 64> buckets; // [major opcode][sub-field value]
+    std::array<sub_fields, 64> fields;                // per major opcode
+    std::array<uint16_t, 64> first_bucket;            // per major opcode
+    std::array<uint16_t, bucket_total + 1> first_row; // per bucket, into rows
+    std::array<uint16_t, bucket_rows_total> rows;     // table indices
 };
-
-constexpr bool may_accept(const opcode_entry& e, uint32_t major, sub_field f, uint32_t value) {
-    uint32_t fixed = ~(e.mask & OPERAND_BITS);
-    uint32_t probe = (major << 26) | (value << f.shift);
-    uint32_t checked = 0xfc000000 | (f.bits << f.shift);
-    return ((probe ^ e.match) & fixed & checked) == 0;
-}
-
-// The entries of one major opcode, in table order.
-struct major_group {
-    int count;
-    std::array<uint8_t, opcode_count> entries;
-};
-
-constexpr major_group entries_of_major(uint32_t major) {
-    major_group g{};
-    for (int i = 0; i < opcode_count; ++i) {
-        if (opcode_table[i].match >> 26 == major) g.entries[g.count++] = static_cast<uint8_t>(i);
-    }
-    return g;
-}
-
-constexpr int candidates(const major_group& g, uint32_t major, sub_field f, uint32_t value) {
-    int n = 0;
-    for (int k = 0; k < g.count; ++k) n += may_accept(opcode_table[g.entries[k]], major, f, value);
-    return n;
-}
+static_assert(bucket_total < 65536 && bucket_rows_total < 65536 && opcode_count < 65536);
 
 constexpr opcode_index build_index() {
     opcode_index index{};
+    int bucket = 0;
     for (uint32_t major = 0; major < 64; ++major) {
-        major_group g = entries_of_major(major);
-        int best = 0, best_size = opcode_count + 1;
-        for (int f = 0; f < static_cast<int>(sub_fields.size()); ++f) {
-            int size = 0;
-            for (uint32_t v = 0; v <= sub_fields[f].bits; ++v) {
-                int n = candidates(g, major, sub_fields[f], v);
-                if (n > size) size = n;
-            }
-            if (size < best_size) best = f, best_size = size;
-        }
-        index.field[major] = static_cast<uint8_t>(best);
-        sub_field f = sub_fields[best];
-        for (uint32_t v = 0; v <= f.bits; ++v) {
-            bucket& b = index.buckets[major * 64 + v];
-            for (int k = 0; k < g.count; ++k) {
-                if (!may_accept(opcode_table[g.entries[k]], major, f, v)) continue;
-                if (b.count == bucket_capacity) throw "opcode index bucket overflow";
-                b.entries[b.count++] = g.entries[k];
-            }
-        }
+        index.fields[major] = sub_fields_of(major);
+        index.first_bucket[major] = static_cast<uint16_t>(bucket);
+        bucket += keys_of(major);
     }
+    size_t n = 0;
+    for_each_bucket_row([&](int b, size_t i) {
+        ++index.first_row[size_t(b) + 1];
+        index.rows[n++] = static_cast<uint16_t>(i);
+    });
+    for (int b = 0; b < bucket_total; ++b)
+        index.first_row[size_t(b) + 1] += index.first_row[size_t(b)];
     return index;
 }
 
 constexpr opcode_index lookup_index = build_index();
 
 constexpr int indexed_lookup(uint32_t w) {
-    uint32_t major = w >> 26;
-    sub_field f = sub_fields[lookup_index.field[major]];
-    const bucket& b = lookup_index.buckets[major * 64 + ((w >> f.shift) & f.bits)];
-    for (int i = 0; i < b.count; ++i) {
-        if (opcode_accepts(opcode_table[b.entries[i]], w)) return b.entries[i];
+    const uint32_t major = w >> 26;
+    const size_t bucket = lookup_index.first_bucket[major] + key_of(lookup_index.fields[major], w);
+    for (int k = lookup_index.first_row[bucket]; k < lookup_index.first_row[bucket + 1]; ++k) {
+        const int i = lookup_index.rows[size_t(k)];
+        if (opcode_accepts(opcode_table[size_t(i)], w)) return i;
     }
     return -1;
 }
 
 constexpr int scan_lookup(uint32_t w) {
-    for (int i = 0; i < opcode_count; ++i) {
-        if (opcode_accepts(opcode_table[i], w)) return i;
-    }
+    for (size_t i = 0; i < opcode_table.size(); ++i)
+        if (opcode_accepts(opcode_table[i], w)) return int(i);
     return -1;
 }
 
 constexpr bool index_finds_every_row() {
-    for (int i = 0; i < opcode_count; ++i) {
-        if (indexed_lookup(opcode_table[i].match) != scan_lookup(opcode_table[i].match))
-            return false;
-    }
+    for (const opcode_entry& e : opcode_table)
+        if (indexed_lookup(e.match) != scan_lookup(e.match)) return false;
     return true;
 }
 static_assert(index_finds_every_row());
 
+// ---- properties by opcode ----------------------------------------------------
+
+// The by_opcode properties that all rows with the given opcode bits share.
+template <typename selects> constexpr uint16_t shared_properties(selects&& of_opcode) {
+    uint16_t shared = by_opcode;
+    bool any = false;
+    for (const opcode_entry& e : opcode_table) {
+        if (!of_opcode(e.match)) continue;
+        shared &= e.properties;
+        any = true;
+    }
+    return any ? shared : 0;
+}
+
 } // namespace
+
+constexpr std::array<uint16_t, 64> major_properties = [] {
+    std::array<uint16_t, 64> p{};
+    for (uint32_t major = 1; major < 64; ++major)
+        p[major] = shared_properties([major](uint32_t m) { return m >> 26 == major; });
+    return p;
+}();
+
+constexpr std::array<uint16_t, 64> special_properties = [] {
+    std::array<uint16_t, 64> p{};
+    for (uint32_t funct = 0; funct < 64; ++funct)
+        p[funct] =
+            shared_properties([funct](uint32_t m) { return m >> 26 == 0 && (m & 63) == funct; });
+    return p;
+}();
+
+// The jumps and the branches that extend a function, as their opcodes tell:
+//   00001x                     j, jal
+//   000000 ... 00100x          jr, jalr
+//   0x01xx                     beq, bne, blez, bgtz and their likely forms
+static_assert([] {
+    for (uint32_t major = 1; major < 64; ++major) {
+        const uint32_t w = major << 26;
+        if (((major_properties[major] & jump) != 0) != ((w & 0xf8000000) == 0x08000000))
+            return false;
+        if (((major_properties[major] & extends) != 0) != ((w & 0xb0000000) == 0x10000000))
+            return false;
+    }
+    for (uint32_t funct = 0; funct < 64; ++funct)
+        if (((special_properties[funct] & jump) != 0) != ((funct & 0x3e) == 8)) return false;
+    return true;
+}());
 
 int find_opcode(uint32_t w) {
     return indexed_lookup(w);
@@ -251,19 +396,17 @@ int find_opcode_by_scan(uint32_t w) {
 
 void check_opcode_entries(std::span<const opcode_entry> entries) {
     uint32_t sum = 0;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    for (size_t i = 0; i < entries.size(); ++i) {
         const opcode_entry& a = entries[i];
-        std::string_view name = entry_name(a);
-        int len = static_cast<int>(name.size());
-        if (has_illegal_bits(a)) out_format("%.*s: illegal definition\n", len, name.data());
+        const int length = static_cast<int>(a.name.size());
+        if (has_illegal_bits(a)) out_format("%.*s: illegal definition\n", length, a.name.data());
         sum += accepted_words(a);
-        for (std::size_t j = i + 1; j < entries.size(); ++j) {
+        for (size_t j = i + 1; j < entries.size(); ++j) {
             const opcode_entry& b = entries[j];
-            std::string_view other = entry_name(b);
-            if (name == other) out_format("%.*s: duplicate name\n", len, name.data());
+            if (a.name == b.name) out_format("%.*s: duplicate name\n", length, a.name.data());
             if (ambiguous(a, b)) {
-                out_format("%.*s/%.*s: ambiguous definition\n", len, name.data(),
-                           static_cast<int>(other.size()), other.data());
+                out_format("%.*s/%.*s: ambiguous definition\n", length, a.name.data(),
+                           static_cast<int>(b.name.size()), b.name.data());
             }
         }
     }

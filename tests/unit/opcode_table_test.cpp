@@ -2,9 +2,9 @@
 // decide between overlapping entries, and the self-check's findings.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mips/opcode_table.h"
@@ -12,9 +12,9 @@
 
 namespace {
 
-int index_of(const char* name) {
+int index_of(std::string_view name) {
     for (int i = 0; i < opcode_count; ++i) {
-        if (std::strcmp(opcode_table[i].name, name) == 0) return i;
+        if (opcode_table[i].name == name) return i;
     }
     ADD_FAILURE() << "no entry " << name;
     return -2;
@@ -109,7 +109,7 @@ TEST(OpcodeSelftest, ReportsAMatchBitInsideItsOperandBitsAndStillCountsIt) {
 
 TEST(OpcodeSelftest, ReportsDuplicateNamesAndNewOverlaps) {
     std::vector<opcode_entry> entries = table_copy();
-    std::strcpy(entries[index_of("xori")].name, "xor");
+    entries[index_of("xori")].name = "xor";
     EXPECT_EQ(selftest_text(entries), "mfc0/cop0: ambiguous definition\n"
                                       "mtc0/cop0: ambiguous definition\n"
                                       "xor: duplicate name\n"
@@ -128,11 +128,14 @@ TEST(OpcodeSelftest, ReportsDuplicateNamesAndNewOverlaps) {
 
 TEST(OpcodeSelftest, ComputesTheShareInThousandths) {
     // 2^26 words: 1/64 of the space, 15.6 thousandths, truncated.
-    std::vector<opcode_entry> entries{{"one", 0x00000000, 0x03ffffff}};
+    const auto row = [](std::string_view name, uint32_t match, uint32_t mask) {
+        return opcode_entry{name, match, mask, operand_format::coprocessor, property::none};
+    };
+    std::vector<opcode_entry> entries{row("one", 0x00000000, 0x03ffffff)};
     EXPECT_EQ(selftest_text(entries), "0x04000000 opcodes mapped (0.015)\n");
     // A fixed word counts 1; an overlap is reported with the earlier name first.
-    entries.push_back({"two", 0x04000000, 0x00000000});
-    entries.push_back({"three", 0x00000001, 0x00000000});
+    entries.push_back(row("two", 0x04000000, 0x00000000));
+    entries.push_back(row("three", 0x00000001, 0x00000000));
     EXPECT_EQ(selftest_text(entries), "one/three: ambiguous definition\n"
                                       "0x04000002 opcodes mapped (0.015)\n");
     EXPECT_EQ(selftest_text({}), "0x00000000 opcodes mapped (0.000)\n");
