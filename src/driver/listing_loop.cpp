@@ -8,6 +8,7 @@
 #include "listing/labels.h"
 #include "listing/recent_words.h"
 #include "mips/byte_order.h"
+#include "util/block_reader.h"
 #include "util/output.h"
 #include "util/run_settings.h"
 #include "util/zo.h"
@@ -18,27 +19,12 @@ namespace {
 // words. 0 before the first line, so the first word is never folded.
 int repeat_count = 0;
 
-constexpr char hex_digits[] = "0123456789abcdef";
-
-char* put_hex8(char* p, uint32_t value) {
-    for (int shift = 28; shift >= 0; shift -= 4) *p++ = hex_digits[(value >> shift) & 15];
-    return p;
-}
-
 // "%6xr": the offset from the last label, blank-padded to at least 6 digits.
 void write_relative_prefix(uint32_t offset) {
     char text[10];
-    int n = 0;
-    char digits[8];
-    int count = 0;
-    do {
-        digits[count++] = hex_digits[offset & 15];
-        offset >>= 4;
-    } while (offset != 0);
-    for (int pad = 6 - count; pad > 0; --pad) text[n++] = ' ';
-    while (count > 0) text[n++] = digits[--count];
-    text[n++] = 'r';
-    out_text(std::string_view(text, static_cast<size_t>(n)));
+    char* p = put_hex_digits(text, offset, 6, ' ');
+    *p++ = 'r';
+    out_text(std::string_view(text, static_cast<size_t>(p - text)));
 }
 
 // "\t%08x:    %08x\t": address and raw word.
@@ -46,10 +32,10 @@ void write_word_prefix(uint32_t address, uint32_t word) {
     char text[24];
     char* p = text;
     *p++ = '\t';
-    p = put_hex8(p, address);
+    p = put_hex_digits(p, address, 8);
     *p++ = ':';
     for (int i = 0; i < 4; ++i) *p++ = ' ';
-    p = put_hex8(p, word);
+    p = put_hex_digits(p, word, 8);
     *p++ = '\t';
     out_text(std::string_view(text, static_cast<size_t>(p - text)));
 }
@@ -104,30 +90,18 @@ void list_words() {
     static char stdout_buffer[1 << 16];
     if (!html && settings.output == stdout)
         std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
-    // The input is read in blocks: a locked stream read per word costs more
-    // than decoding the word. The data display seeks the same stream, but it
-    // puts the position back, which is then the end of the block held here.
-    // A word is taken while 4 bytes of the block are left; a short block
-    // ends the input, and a part word at its end is not listed.
-    unsigned char block[16384];
-    static_assert(sizeof block % 4 == 0);
-    int filled = 0, used = 0;
-    bool input_ended = false;
+    // The input is read in blocks. The data display seeks the same stream,
+    // but it puts the position back, which is then the end of the block held
+    // here.
+    block_reader reader(settings.input);
     while (settings.line_budget > 0) {
         // size counts down the bytes still to list; a trailing part word is
         // not listed. (Checked before subtracting, so a size near the lowest
         // int cannot wrap around.)
         if (settings.size < 4) break;
         settings.size -= 4;
-        if (filled - used < 4) {
-            if (input_ended) break;
-            filled = zo_fread(settings.input, sizeof block, block);
-            used = 0;
-            input_ended = filled < static_cast<int>(sizeof block);
-            if (filled < 4) break;
-        }
-        const unsigned char* bytes = block + used;
-        used += 4;
+        const unsigned char* bytes;
+        if (reader.take_words(1, &bytes) == 0) break;
         // (The switch itself checks the same; asked here first, the call is
         // made once per page rather than once per word.)
         if (html && pages.current < pages.count && pages.starts[pages.current] == settings.start)

@@ -34,7 +34,7 @@ void html_anchor(uint32_t address) {
     if (!html_output()) return;
     // "<A NAME=%08x></A>" in one piece.
     char text[] = "<A NAME=00000000></A>";
-    for (int i = 0; i < 8; ++i) text[8 + i] = "0123456789abcdef"[(address >> (28 - 4 * i)) & 15];
+    put_hex_digits(text + 8, address, 8);
     out_text(std::string_view(text, sizeof text - 1));
 }
 

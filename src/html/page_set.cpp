@@ -11,6 +11,7 @@
 #include "mips/byte_order.h"
 #include "mips/function_end.h"
 #include "symbols/symbol_table.h"
+#include "util/block_reader.h"
 #include "util/output.h"
 #include "util/run_settings.h"
 #include "util/zo.h"
@@ -169,11 +170,9 @@ void html_prepass() {
     int32_t remaining = settings.size;
     pages.starts[0] = a;
     total_functions = 0;
-    // The range is read in blocks; a word is taken while 4 bytes of it came,
-    // exactly as the listing reads it word by word.
-    unsigned char block[16384];
-    int filled = 0, used = 0;
-    bool input_ended = false;
+    // The range is read in blocks, a word at a time exactly as the listing
+    // reads it.
+    block_reader reader(settings.input);
     // Function ends by the listing's rule, followed apart from the listing's
     // own state, which stays as it was.
     uint32_t limit = 0;
@@ -186,18 +185,11 @@ void html_prepass() {
     bool full = false; // the last page start has been recorded
     // Counted down as the listing does: a negative rest ends the range.
     while (!full && remaining >= 4) {
-        if (filled - used < 4) {
-            if (input_ended) break; // a part word at the end is not listed
-            filled = zo_fread(settings.input, sizeof block, block);
-            used = 0;
-            input_ended = filled < static_cast<int>(sizeof block);
-            if (filled < 4) break;
-        }
         // The words of the block that lie in the range.
-        int words = std::min((filled - used) / 4, remaining / 4);
+        const unsigned char* p;
+        int words = reader.take_words(remaining / 4, &p);
+        if (words == 0) break; // a part word at the end is not listed
         remaining -= 4 * words;
-        const unsigned char* p = block + used;
-        used += 4 * words;
         for (; words > 0; --words, p += 4) {
             uint32_t word = assemble_word(p);
             int32_t d = static_cast<int32_t>(a - page_start);

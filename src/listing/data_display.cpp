@@ -15,6 +15,7 @@
 #include "listing/labels.h"
 #include "mips/byte_order.h"
 #include "object/elf_loader.h"
+#include "util/block_cache.h"
 #include "util/output.h"
 #include "util/run_settings.h"
 #include "util/zo.h"
@@ -35,28 +36,15 @@ long display_saved_position = 0; // listing position to restore; 0: not saved
 // Blocks of the input kept for the displays. A seek away from the listing's
 // place and back throws the stream's buffer away, so a display that went to
 // the stream for its 50 bytes would make the listing re-read a whole buffer
-// afterwards.
-// Displays mostly read the same few data areas again and again; with the
-// blocks that hold them kept here, the stream is only moved when a display
+// afterwards. Displays mostly read the same few data areas again and again;
+// with the blocks that hold them kept, the stream is only moved when a display
 // needs a block it has not seen yet. The input does not change while it is
 // listed.
-constexpr int block_size = 16384;
-constexpr int block_slots = 64; // any block in any slot; the least recently used goes
-struct cached_block {
-    int64_t number;    // block number in the input; -1 for an empty slot
-    int length;        // bytes of the block that the input holds
-    uint64_t last_use; // use count at its last use
-};
-std::array<cached_block, block_slots> blocks;
-unsigned char block_bytes[block_slots][block_size];
-FILE* cached_input = nullptr; // stream the blocks were read from
-int64_t input_size = -1;      // its length in bytes; -1 when not known
-bool input_moved = false;     // the stream has left the saved position
-uint64_t block_uses = 0;      // uses of blocks so far
+block_cache<16384, 64> blocks;
+int64_t input_size = -1; // length of the input in bytes; -1 when not known
 
 void forget_blocks() {
-    for (cached_block& b : blocks) b = {-1, 0, 0};
-    cached_input = settings.input;
+    blocks.start(settings.input, false);
     input_size = -1;
 }
 
@@ -65,40 +53,9 @@ void forget_blocks() {
 // seek each.
 void take_input() {
     forget_blocks();
-    if (!cached_input) return;
-    input_moved = true;
-    if (std::fseek(cached_input, 0, SEEK_END) == 0) input_size = std::ftell(cached_input);
-}
-
-// The block of the given number, its length in *length; null when the
-// input can not be positioned there.
-const unsigned char* input_block(int64_t number, int* length) {
-    int slot = 0;
-    for (int i = 0; i < block_slots; ++i) {
-        if (blocks[i].number == number) {
-            slot = i;
-            break;
-        }
-        if (blocks[i].last_use < blocks[slot].last_use) slot = i;
-    }
-    cached_block& b = blocks[slot];
-    if (b.number != number) {
-        int64_t start = number * block_size;
-        if (start > LONG_MAX) return nullptr;
-        input_moved = true;
-        b = {-1, 0, 0};
-        if (std::fseek(settings.input, static_cast<long>(start), SEEK_SET) != 0) {
-            std::clearerr(settings.input);
-            return nullptr;
-        }
-        size_t got = std::fread(block_bytes[slot], 1, block_size, settings.input);
-        // A short block at the end of the input is no end of the listing.
-        std::clearerr(settings.input);
-        b = {number, static_cast<int>(got), 0};
-    }
-    b.last_use = ++block_uses;
-    *length = b.length;
-    return block_bytes[slot];
+    if (!blocks.stream) return;
+    blocks.moved = true;
+    if (std::fseek(blocks.stream, 0, SEEK_END) == 0) input_size = std::ftell(blocks.stream);
 }
 
 // Reads the window at address a into bytes; false when the address lies
@@ -108,25 +65,9 @@ bool read_window(uint32_t a, unsigned char (&bytes)[window_size]) {
     // as a position counted back from the end.
     if (a < settings.offset) return false;
     int64_t position = static_cast<int64_t>(a - settings.offset);
-    if (cached_input != settings.input) take_input();
+    if (blocks.stream != settings.input) take_input();
     if (input_size >= 0 && position > input_size - window_size) return false;
-    int64_t number = position / block_size;
-    int start = static_cast<int>(position % block_size);
-    int copied = 0;
-    while (copied < window_size) {
-        int length = 0;
-        const unsigned char* block = input_block(number, &length);
-        if (!block || length <= start) return false;
-        int n = std::min(window_size - copied, length - start);
-        std::memcpy(bytes + copied, block + start, static_cast<size_t>(n));
-        copied += n;
-        // A window that runs over the end of a short block runs over the
-        // end of the input.
-        if (copied < window_size && length < block_size) return false;
-        ++number;
-        start = 0;
-    }
-    return true;
+    return blocks.read(uint64_t(position), bytes, window_size);
 }
 
 bool is_text_byte(unsigned char c) {
@@ -162,9 +103,9 @@ bool is_code_word(uint32_t p) {
 void restore_position() {
     if (display_saved_position != 0) {
         errno = 0;
-        if (input_moved && std::fseek(settings.input, display_saved_position, SEEK_SET) != 0)
+        if (blocks.moved && std::fseek(settings.input, display_saved_position, SEEK_SET) != 0)
             zo_error(zo_fname(settings.input), "*fseek error");
-        input_moved = false;
+        blocks.moved = false;
         display_saved_position = 0;
     }
     display_depth = 0;
@@ -225,6 +166,5 @@ void reset_data_display() {
     display_depth = 0;
     display_last = 0;
     display_saved_position = 0;
-    input_moved = false;
     forget_blocks();
 }

@@ -71,16 +71,7 @@ struct line_text {
     }
     // "%d".
     void decimal(int32_t value) {
-        char digits[10];
-        int n = 0;
-        uint32_t magnitude =
-            value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-        do {
-            digits[n++] = static_cast<char>('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude != 0);
-        if (value < 0) put('-');
-        while (n > 0) put(digits[--n]);
+        length = static_cast<int>(put_decimal(text.data() + length, value) - text.data());
     }
     void reg(int x) { put(register_text(x)); }
     // Tabs to the comment column: the text "\t\t\t" from its character

@@ -6,6 +6,7 @@
 
 #include "html/page_elements.h"
 #include "listing/recent_words.h"
+#include "mips/byte_order.h"
 #include "symbols/symbol_table.h"
 #include "util/output.h"
 #include "util/run_settings.h"
@@ -53,8 +54,7 @@ void write_label_comment(const symbol_entry& e, int name_length) {
 void write_quoted_bytes(uint32_t word) {
     char text[4];
     for (int i = 0; i < 4; ++i) {
-        int shift = has_flag(flag::little_endian) ? 8 * i : 24 - 8 * i;
-        unsigned byte = (word >> shift) & 0xff;
+        unsigned byte = ordered_byte(word, 4, i);
         text[i] = (byte < 0x20 || byte > 0x7e) ? '.' : static_cast<char>(byte);
     }
     out_char('"');

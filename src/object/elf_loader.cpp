@@ -10,6 +10,7 @@
 
 #include "object/object_symbols.h"
 #include "symbols/symbol_table.h"
+#include "util/block_cache.h"
 #include "util/platform.h"
 #include "util/run_settings.h"
 #include "util/zo.h"
@@ -46,64 +47,15 @@ bool exit_hook_set = false;
 // object is loaded its reads go through these blocks instead, the least
 // recently used giving way. The object does not change while it is loaded.
 constexpr int cache_block_size = 4096;
-constexpr int cache_slots = 16;
-struct cached_block {
-    int64_t number;    // block number in the object; -1 for an empty slot
-    int length;        // bytes of the block the file holds
-    uint64_t last_use; // use count at its last use
-};
-std::array<cached_block, cache_slots> cache{};
-unsigned char cache_bytes[cache_slots][cache_block_size];
-uint64_t cache_uses = 0;
+block_cache<cache_block_size, 16> cache;
 // The object being loaded; null outside load_object, where reads go to the
 // stream directly.
 FILE* cached_object = nullptr;
 
 void start_cache(FILE* stream) {
-    cache.fill({-1, 0, 0});
-    cache_uses = 0;
+    // Every position read lies within zo_fseek's limit (checked by the callers).
+    cache.start(stream, true);
     cached_object = stream;
-}
-
-// Block number of the object; its length (short at the end of the file) in
-// length.
-const unsigned char* object_block(int64_t number, int& length) {
-    int slot = 0;
-    for (int i = 0; i < cache_slots; ++i) {
-        if (cache[i].number == number) {
-            slot = i;
-            break;
-        }
-        if (cache[i].last_use < cache[slot].last_use) slot = i;
-    }
-    cached_block& b = cache[slot];
-    if (b.number != number) {
-        // Block starts lie at or below a position already checked against the
-        // limit.
-        zo_fseek(settings.input, int32_t(number * cache_block_size));
-        b = {number, zo_fread(settings.input, cache_block_size, cache_bytes[slot]), 0};
-    }
-    b.last_use = ++cache_uses;
-    length = b.length;
-    return cache_bytes[slot];
-}
-
-// read_object_at through the blocks: true when all count bytes came.
-bool read_cached(uint64_t position, unsigned char* buffer, int count) {
-    int64_t number = int64_t(position / cache_block_size);
-    int start = int(position % cache_block_size);
-    while (count > 0) {
-        int length;
-        const unsigned char* block = object_block(number, length);
-        if (length <= start) return false;
-        int n = std::min(count, length - start);
-        std::memcpy(buffer, block + start, size_t(n));
-        buffer += n;
-        count -= n;
-        ++number;
-        start = 0;
-    }
-    return true;
 }
 
 // ---- patches of the image --------------------------------------------------
@@ -220,7 +172,7 @@ uint64_t copy_object() {
 bool read_object_at(uint64_t position, void* buffer, int count) {
     if (position > position_limit) return false;
     if (cached_object != nullptr && cached_object == settings.input)
-        return count <= 0 || read_cached(position, static_cast<unsigned char*>(buffer), count);
+        return count <= 0 || cache.read(position, static_cast<unsigned char*>(buffer), count);
     zo_fseek(settings.input, int32_t(position));
     return zo_fread(settings.input, count, buffer) == count;
 }
@@ -273,12 +225,12 @@ object_name read_string(uint32_t table_offset, uint32_t name_offset) {
         // Ends at the terminator, at 48 characters or at the end of the file.
         int64_t number = int64_t(position / cache_block_size);
         int at = int(position % cache_block_size);
-        int block_length;
-        const unsigned char* block = object_block(number, block_length);
+        int block_length = 0;
+        const unsigned char* block = cache.block(number, block_length);
         while (length < name_limit) {
             if (at == block_length) {
                 if (block_length < cache_block_size) break; // the end of the file
-                block = object_block(++number, block_length);
+                block = cache.block(++number, block_length);
                 at = 0;
                 if (block_length == 0) break;
             }
