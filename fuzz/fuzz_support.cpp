@@ -10,12 +10,7 @@
 
 #include "driver/command_line.h"
 #include "driver/listing_loop.h"
-#include "html/call_targets.h"
-#include "html/page_elements.h"
-#include "html/page_set.h"
-#include "listing/data_display.h"
-#include "listing/labels.h"
-#include "listing/line_end.h"
+#include "driver/run_state.h"
 #include "object/elf_loader.h"
 #include "symbols/map_file.h"
 #include "symbols/symbol_table.h"
@@ -94,23 +89,9 @@ std::string confined(std::string arg) {
     return arg;
 }
 
-// Every module's state as at program start.
+// Every module's state as at program start, exits through the seam.
 void reset_state() {
-    settings = run_settings{};
-    settings.output = stdout;
-    zo_reset_messages();
-    zo_reset_files();
-    zo_reset_clock();
-    reset_symbol_table();
-    reset_map_file();
-    reset_call_targets();
-    reset_labels();
-    reset_listing_state();
-    reset_line_end();
-    reset_data_display();
-    reset_page_elements();
-    reset_page_set();
-    reset_object_loader();
+    reset_run_state();
     zo_set_exit_seam(leave);
 }
 

@@ -19,6 +19,9 @@ namespace {
 // words. 0 before the first line, so the first word is never folded.
 int repeat_count = 0;
 
+// Standard output's buffer for a text listing.
+char stdout_buffer[1 << 16];
+
 // "%6xr": the offset from the last label, blank-padded to at least 6 digits.
 void write_relative_prefix(uint32_t offset) {
     char text[10];
@@ -87,7 +90,6 @@ void list_words() {
     // Nothing has been written to standard output yet: give it a larger buffer
     // than the default of one disk block, so that a big listing costs few
     // write calls.
-    static char stdout_buffer[1 << 16];
     if (!html && settings.output == stdout)
         std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
     // The input is read in blocks. The data display seeks the same stream,

@@ -118,15 +118,21 @@ void branch_target(line_text& t, uint32_t target) {
 
 } // namespace
 
+namespace {
+
+// Five slots for the numbered names of register_name, so that the up to three
+// names of one operand text stay valid together; the slot advances at every
+// call.
+char register_slots[5][10];
+int register_slot = 0;
+
+} // namespace
+
 const char* register_name(int x) {
-    // Five slots, so that the up to three names of one operand text stay
-    // valid together; the slot advances at every call.
-    static char slots[5][10];
-    static int slot = 0;
-    slot = (slot + 1) % 5;
+    register_slot = (register_slot + 1) % 5;
     std::string_view name = register_text(x);
     if (x < 0 || x >= 32 || !is_numbered_name(x)) return name.data(); // a fixed text
-    char* s = slots[slot];
+    char* s = register_slots[register_slot];
     name.copy(s, name.size());
     s[name.size()] = '\0';
     return s;
@@ -324,4 +330,8 @@ void decode_instruction(uint32_t address, uint32_t w) {
         }
     }
     end_instruction_line(address, w, entry.properties);
+}
+
+void reset_decoder() {
+    register_slot = 0;
 }

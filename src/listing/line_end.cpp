@@ -48,6 +48,9 @@ inline int register_of(uint32_t v, uint16_t properties, int d) {
 // The comment-only entries of the sorted symbol table are met in address
 // order; the cursor never moves back.
 int comment_cursor = 0;
+// Where the cursor's last search by address found its answer: stepping on
+// from it mostly finds the next one at once.
+int comment_guess = 0;
 
 // The last lw listed under -c: its address, destination and the pointer its
 // $gp display followed.
@@ -77,9 +80,6 @@ void write_map_comments(uint32_t a) {
     const uint32_t next = symbol_table[comment_cursor].address;
     if (next > a) return;
     if (next < a) {
-        // The cursor keeps a guess of its own: stepping on from the last
-        // answer mostly finds the next one at once.
-        static int comment_guess = 0;
         comment_cursor = std::max(comment_cursor, first_symbol_at(comment_guess, a));
     }
     // Comment-only entries sort before the named ones at the same address.
@@ -195,6 +195,7 @@ int sequence_register(uint32_t v, int d) {
 
 void reset_line_end() {
     comment_cursor = 0;
+    comment_guess = 0;
     lw_address = 0;
     lw_register = 0;
     lw_pointer = 0;

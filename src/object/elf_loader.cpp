@@ -29,6 +29,11 @@ constexpr int copy_block = 1024;
 // value would count from the end of the file.
 constexpr uint64_t position_limit = 0x7fffffff;
 
+// The text of read_string: '@', up to 48 characters, terminator.
+char string_text[1 + name_limit + 1];
+// Zeros for the bss.
+const unsigned char zero_block[copy_block] = {};
+
 // The section-name table's header, read before the section scan.
 section_header names_section{};
 // e_shoff: file offset of the section header table.
@@ -146,10 +151,9 @@ uint32_t add_checked(uint32_t a, uint32_t b, bool& wrapped) {
 
 // Writes count zero bytes at the image file's position.
 void write_zeros(uint64_t count) {
-    static const unsigned char zeros[copy_block] = {};
     while (count > 0) {
         int block = int(std::min<uint64_t>(count, copy_block));
-        write_image(zeros, block);
+        write_image(zero_block, block);
         count -= uint64_t(block);
     }
 }
@@ -216,8 +220,7 @@ void finish_image_patches() {
 }
 
 object_name read_string(uint32_t table_offset, uint32_t name_offset) {
-    // '@', up to 48 characters, terminator.
-    static char text[1 + name_limit + 1];
+    char* text = string_text;
     text[0] = '@';
     int length = 0;
     uint64_t position = uint64_t(table_offset) + name_offset;
@@ -418,6 +421,7 @@ void reset_object_loader() {
     cached_object = nullptr;
     patch_number = -1;
     patch_length = 0;
+    string_text[0] = 0;
     if (exit_hook_set) zo_set_exit_hook(nullptr);
     exit_hook_set = false;
 }

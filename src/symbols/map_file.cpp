@@ -19,6 +19,11 @@ constexpr int map_line_size = 200;
 // The map being read; a bad line ends the program with it still open.
 FILE* open_map = nullptr;
 
+// The stream buffer of the map being read: a map of thousands of lines is
+// read in a few large pieces rather than one disk block at a time. Map files
+// are read one after the other.
+char map_buffer[64 * 1024];
+
 // Character classes of the map syntax, one table lookup per character.
 namespace char_class {
 constexpr uint8_t word_delimiter = 1; // blank, tab, carriage return, line feed
@@ -86,9 +91,6 @@ bool is_valid_symbol(const char* word) {
 void read_map_file(const char* path) {
     expect_many_symbols();
     FILE* map = zo_fopen(path, "r");
-    // A map of thousands of lines is read in a few large pieces rather than
-    // one disk block at a time. Map files are read one after the other.
-    static char map_buffer[64 * 1024];
     setvbuf(map, map_buffer, _IOFBF, sizeof map_buffer);
     open_map = map;
     char line[map_line_size];

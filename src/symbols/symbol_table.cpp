@@ -443,4 +443,5 @@ void reset_symbol_table() {
     first_symbol_guess = 0;
     name_index.fill(0);
     entry_filter.fill(0);
+    for (remembered_answer& slot : remembered_answers) slot = {0, -1};
 }

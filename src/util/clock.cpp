@@ -14,6 +14,13 @@ bool clock_started = false;
 int64_t clock_start = 0; // counter reading of the first call
 int64_t ticks_per_ms = 0;
 
+// The last time text of zo_ctime, reused within the same second and time zone.
+time_t last_when = 0;
+char last_text[64];
+char last_zone[128];
+// The text of utc_plus_one_text.
+char utc_text[48];
+
 } // namespace
 
 int64_t zo_milsec() {
@@ -34,9 +41,6 @@ char* zo_ctime(time_t when) {
     // Every HTML page asks for the time; within one second, and with the same
     // time zone setting, the text is the same, and converting it anew costs a
     // look at the time zone file.
-    static time_t last_when = 0;
-    static char last_text[64];
-    static char last_zone[128];
     const char* zone = getenv("TZ");
     if (zone == nullptr) zone = "";
     bool zone_fits = strlen(zone) < sizeof last_zone;
@@ -58,7 +62,6 @@ char* utc_plus_one_text(time_t when) {
     static constexpr char weekdays[7][4] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
     static constexpr char months[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    static char text[48];
     int64_t seconds = int64_t(when) + 3600;
     int64_t days = seconds / 86400;
     int64_t second_of_day = seconds % 86400;
@@ -79,10 +82,10 @@ char* utc_plus_one_text(time_t when) {
     int64_t year = year_of_era + era * 400 + (month <= 2 ? 1 : 0);
     int64_t weekday = days % 7;
     if (weekday < 0) weekday += 7;
-    zo_snprintf(text, sizeof text, "%s %lld-%s-%02d %02d:%02d:%02d", weekdays[weekday],
+    zo_snprintf(utc_text, sizeof utc_text, "%s %lld-%s-%02d %02d:%02d:%02d", weekdays[weekday],
                 static_cast<long long>(year), months[month - 1], int(day),
                 int(second_of_day / 3600), int(second_of_day / 60 % 60), int(second_of_day % 60));
-    return text;
+    return utc_text;
 }
 
 void zo_set_clock_source(int64_t (*frequency)(), int64_t (*count)()) {
@@ -95,4 +98,7 @@ void zo_reset_clock() {
     clock_started = false;
     clock_start = 0;
     ticks_per_ms = 0;
+    last_when = 0;
+    last_text[0] = 0;
+    last_zone[0] = 0;
 }

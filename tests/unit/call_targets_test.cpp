@@ -8,15 +8,8 @@
 namespace {
 
 struct CallTargets : ::testing::Test {
-    void SetUp() override {
-        reset_settings();
-        reset_call_targets();
-        reset_symbol_table();
-    }
-    void TearDown() override {
-        reset_call_targets();
-        reset_symbol_table();
-    }
+    void SetUp() override { reset_run_state(); }
+    void TearDown() override { reset_run_state(); }
 };
 
 TEST_F(CallTargets, CountsInOrderOfFirstOccurrence) {

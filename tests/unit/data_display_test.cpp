@@ -32,10 +32,7 @@ struct DataDisplay : ::testing::Test {
         return s;
     }
     void SetUp() override {
-        reset_settings();
-        reset_data_display();
-        reset_listing_state();
-        reset_symbol_table();
+        reset_run_state();
         object = object_layout{};
         settings.offset = base;
     }
@@ -215,9 +212,7 @@ namespace {
 // Windows read across the blocks the display keeps of a larger input, and a
 // listing input replaced by another file.
 TEST(DataDisplayBlocks, WindowsAcrossBlockEdgesAndInputs) {
-    reset_settings();
-    reset_data_display();
-    reset_symbol_table();
+    reset_run_state();
     object = object_layout{};
     temp_dir dir;
     std::string image(2 * 16384 + 100, '\x01');
@@ -262,9 +257,7 @@ namespace {
 
 // More blocks than are kept: each window still comes from its own block.
 TEST(DataDisplayBlocks, ManyBlocksStayApart) {
-    reset_settings();
-    reset_data_display();
-    reset_symbol_table();
+    reset_run_state();
     object = object_layout{};
     temp_dir dir;
     constexpr int blocks = 70;

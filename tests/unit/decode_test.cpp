@@ -84,13 +84,7 @@ std::vector<word_case> read_word_cases() {
 }
 
 void reset_decoder_state() {
-    reset_settings();
-    reset_labels();
-    reset_line_end();
-    reset_data_display();
-    reset_symbol_table();
-    reset_call_targets();
-    reset_listing_state();
+    reset_run_state();
 }
 
 std::string decode_text(uint32_t address, uint32_t word) {

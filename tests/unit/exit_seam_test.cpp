@@ -46,11 +46,7 @@ struct ExitSeam : ::testing::Test {
     }
     void TearDown() override {
         zo_set_exit_seam(nullptr);
-        zo_reset_messages();
-        reset_map_file();
-        reset_symbol_table();
-        reset_object_loader();
-        reset_settings();
+        reset_run_state();
     }
     // The status a call handed to the seam; -1000 when it returned.
     template <typename F> int status_of(F call) {
@@ -96,8 +92,7 @@ TEST_F(ExitSeam, MapLeftOpenByABadLineIsClosedByTheReset) {
     reset_map_file();
     expect_open(0);
     // A second reset finds nothing to close; a good map leaves nothing open.
-    reset_map_file();
-    reset_symbol_table();
+    reset_run_state();
     read_map_file(dir.write("good.map", "2000 other\n").c_str());
     reset_map_file();
     expect_open(0);

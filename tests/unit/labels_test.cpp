@@ -13,11 +13,8 @@ namespace {
 
 struct Labels : ::testing::Test {
     void SetUp() override {
-        reset_settings();
+        reset_run_state();
         settings.function_extension = 500;
-        reset_symbol_table();
-        reset_labels();
-        reset_listing_state();
     }
     void TearDown() override { reset_symbol_table(); }
     // Tracks and labels the words from address a on as the listing loop does,

@@ -111,13 +111,7 @@ TEST(LargeInputs, ObjectLoadReadsNamesAndPatchesAcrossBlocks) {
 // order, and a part word at the end is left out.
 TEST(LargeInputs, ListingGoesOnAfterDisplaysAcrossBlocks) {
     temp_dir dir;
-    reset_settings();
-    reset_symbol_table();
-    reset_labels();
-    reset_listing_state();
-    reset_call_targets();
-    reset_line_end();
-    reset_data_display();
+    reset_run_state();
     settings.function_extension = 500;
     settings.size = 0x7fffffff;
     settings.line_budget = 0x7fffffff;
@@ -364,12 +358,7 @@ struct SymbolMapPage : ::testing::Test {
         settings.html_dir = dir.text.c_str();
         settings.input_path = "dump.bin";
     }
-    void TearDown() override {
-        reset_page_set();
-        reset_symbol_table();
-        reset_call_targets();
-        reset_settings();
-    }
+    void TearDown() override { reset_run_state(); }
     // The lines of symbols.htm between its <PRE><B> and </B></PRE>.
     std::string symbol_lines() {
         ::testing::internal::CaptureStderr();

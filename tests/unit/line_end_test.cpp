@@ -27,11 +27,7 @@ struct LineEnd : ::testing::Test {
     FILE* input = nullptr;
 
     void SetUp() override {
-        reset_settings();
-        reset_line_end();
-        reset_data_display();
-        reset_listing_state();
-        reset_symbol_table();
+        reset_run_state();
         object = object_layout{};
         settings.flags = flag::special_comments;
         settings.sequence_length = 9;

@@ -17,14 +17,10 @@ namespace {
 struct Listing : ::testing::Test {
     temp_dir dir;
     void SetUp() override {
-        reset_settings();
+        reset_run_state();
         settings.function_extension = 500;
         settings.size = 0x7fffffff;
         settings.line_budget = 0x7fffffff;
-        reset_symbol_table();
-        reset_labels();
-        reset_listing_state();
-        reset_call_targets();
     }
     void TearDown() override { reset_symbol_table(); }
 

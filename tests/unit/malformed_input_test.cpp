@@ -12,14 +12,8 @@ namespace {
 
 struct MalformedMap : ::testing::Test {
     temp_dir dir;
-    void SetUp() override {
-        zo_reset_files();
-        reset_symbol_table();
-    }
-    void TearDown() override {
-        zo_reset_files();
-        reset_symbol_table();
-    }
+    void SetUp() override { reset_run_state(); }
+    void TearDown() override { reset_run_state(); }
 };
 
 // A map of count symbols g0, g1, ... four bytes apart.

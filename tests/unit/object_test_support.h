@@ -89,10 +89,7 @@ struct elf_builder {
 
 // Starts from a clean program state and loads path as the driver does.
 inline void load_path(const std::string& path, uint32_t flags = 0) {
-    reset_settings();
-    reset_symbol_table();
-    reset_object_loader();
-    zo_reset_messages();
+    reset_run_state();
     settings.flags = flags;
     static std::string kept;
     kept = path;

@@ -15,16 +15,8 @@
 namespace {
 
 struct PageElements : ::testing::Test {
-    void SetUp() override {
-        reset_settings();
-        reset_page_set();
-        reset_page_elements();
-    }
-    void TearDown() override {
-        reset_page_elements();
-        reset_page_set();
-        reset_settings();
-    }
+    void SetUp() override { reset_run_state(); }
+    void TearDown() override { reset_run_state(); }
 };
 
 // What html_highlight writes for word, followed by the line-end call with 0.

@@ -14,18 +14,8 @@
 namespace {
 
 struct SymbolTable : ::testing::Test {
-    void SetUp() override {
-        reset_symbol_table();
-        reset_settings();
-        reset_call_targets();
-        reset_page_set();
-    }
-    void TearDown() override {
-        reset_symbol_table();
-        reset_call_targets();
-        reset_page_set();
-        reset_settings();
-    }
+    void SetUp() override { reset_run_state(); }
+    void TearDown() override { reset_run_state(); }
 };
 
 // The value of an expression, or a marker text when it does not read.

@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "driver/run_state.h"
 #include "html/call_targets.h"
 #include "html/page_elements.h"
 #include "html/page_set.h"
@@ -91,14 +92,7 @@ inline void reset_settings() {
     settings.output = stdout;
 }
 
-// A clean start for tests of the page set: settings, pages, labels, symbols,
-// call targets and the stream name table.
+// A clean start for tests of the page set: every module as at program start.
 inline void reset_page_run() {
-    zo_reset_files();
-    reset_settings();
-    reset_page_set();
-    reset_page_elements();
-    reset_labels();
-    reset_symbol_table();
-    reset_call_targets();
+    reset_run_state();
 }

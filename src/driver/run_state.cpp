@@ -1,0 +1,38 @@
+#include "driver/run_state.h"
+
+#include <cstdio>
+
+#include "driver/listing_loop.h"
+#include "html/call_targets.h"
+#include "html/page_elements.h"
+#include "html/page_set.h"
+#include "listing/data_display.h"
+#include "listing/decode.h"
+#include "listing/labels.h"
+#include "listing/line_end.h"
+#include "listing/recent_words.h"
+#include "object/elf_loader.h"
+#include "symbols/map_file.h"
+#include "symbols/symbol_table.h"
+#include "util/run_settings.h"
+#include "util/zo.h"
+
+void reset_run_state() {
+    settings = run_settings{};
+    settings.output = stdout;
+    zo_reset_messages();
+    zo_reset_files();
+    zo_reset_clock();
+    reset_symbol_table();
+    reset_map_file();
+    reset_object_loader();
+    reset_page_set();
+    reset_page_elements();
+    reset_call_targets();
+    reset_labels();
+    reset_recent_words();
+    reset_decoder();
+    reset_line_end();
+    reset_data_display();
+    reset_listing_state();
+}
