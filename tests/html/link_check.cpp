@@ -13,6 +13,8 @@
 // - the anchor exists in that page when the address carries a named symbol
 //   (its label line writes one); other addresses may have none;
 // - every anchor lies on its own page, and Next and Previous links pair up.
+// A case's set may hold a file as NAME.from, which names a shared file
+// (tests/cli/README.md); it is read as NAME.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -42,6 +44,21 @@ std::string read_file(const fs::path& path) {
     return s.str();
 }
 
+// A file of a set or, where the set holds path.from instead, the file that
+// this names: its first line, relative to the cases folder, two levels above
+// the set (CLI_DIR/CASE/expected.files).
+fs::path stand_in(const fs::path& path, const fs::path& cases) {
+    fs::path from = path.string() + ".from";
+    if (fs::exists(path) || !fs::exists(from)) return path;
+    std::string line = read_file(from);
+    return cases / line.substr(0, line.find('\n'));
+}
+
+// The name of a set's file: NAME for NAME.from.
+std::string listed_name(const fs::path& path) {
+    return (path.extension() == ".from" ? path.stem() : path.filename()).string();
+}
+
 // The value of an eight-digit lower-case hex text, or -1.
 long long hex8(const std::string& text) {
     if (text.size() != 8) return -1;
@@ -68,16 +85,16 @@ struct page_file {
     std::string next, previous; // link targets, empty when absent
 };
 
-void check_pages(const fs::path& dir) {
+void check_pages(const fs::path& dir, const fs::path& cases) {
     std::map<long long, page_file> pages; // by start address
     for (const auto& entry : fs::directory_iterator(dir)) {
-        std::string name = entry.path().filename().string();
+        std::string name = listed_name(entry.path());
         if (name.size() == 12 && name.substr(8) == ".htm" && hex8(name.substr(0, 8)) >= 0)
-            pages[hex8(name.substr(0, 8))] = {name, read_file(entry.path()), "", ""};
+            pages[hex8(name.substr(0, 8))] = {name, read_file(stand_in(dir / name, cases)), "", ""};
     }
     // Named symbols: "\t%08x\t" then the name, in symbols.htm.
     std::set<long long> named;
-    std::string symbols = read_file(dir / "symbols.htm");
+    std::string symbols = read_file(stand_in(dir / "symbols.htm", cases));
     for (size_t at = symbols.find("\n\t"); at != std::string::npos;
          at = symbols.find("\n\t", at + 1))
         if (at + 11 < symbols.size() && symbols[at + 10] == '\t')
@@ -91,14 +108,15 @@ void check_pages(const fs::path& dir) {
 
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(dir))
-        if (entry.path().extension() == ".htm") files.push_back(entry.path());
+        if (fs::path(listed_name(entry.path())).extension() == ".htm")
+            files.push_back(dir / listed_name(entry.path()));
     std::sort(files.begin(), files.end());
     for (const fs::path& file : files) {
-        std::string text = read_file(file);
+        std::string text = read_file(stand_in(file, cases));
         std::string self = file.filename().string();
         for (const std::string& href : attributes(text, "<A HREF=")) {
             std::string target = href.substr(0, href.find('#'));
-            if (!fs::exists(dir / target)) {
+            if (!fs::exists(stand_in(dir / target, cases))) {
                 fail(file, "link to missing file " + href);
                 continue;
             }
@@ -140,25 +158,27 @@ void check_pages(const fs::path& dir) {
 }
 
 void check_set(const fs::path& root) {
+    fs::path cases = root / ".." / "..";
     std::vector<fs::path> page_dirs;
-    if (fs::exists(root / "calls.htm")) page_dirs.push_back(root);
+    if (fs::exists(stand_in(root / "calls.htm", cases))) page_dirs.push_back(root);
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_directory() && fs::exists(entry.path() / "calls.htm"))
+        if (entry.is_directory() && fs::exists(stand_in(entry.path() / "calls.htm", cases)))
             page_dirs.push_back(entry.path());
     if (page_dirs.empty()) fail(root, "no calls.htm");
     for (const fs::path& dir : page_dirs) {
         for (const char* summary : {"calls.htm", "symbols.htm"})
-            if (!fs::exists(dir / summary)) fail(dir, std::string("no ") + summary);
-        check_pages(dir);
+            if (!fs::exists(stand_in(dir / summary, cases)))
+                fail(dir, std::string("no ") + summary);
+        check_pages(dir, cases);
     }
     fs::path index = root / "index.htm";
-    if (fs::exists(index)) {
-        std::string text = read_file(index);
+    if (fs::exists(stand_in(index, cases))) {
+        std::string text = read_file(stand_in(index, cases));
         size_t at = text.find("URL=");
         size_t end = text.find('"', at);
         if (at == std::string::npos || end == std::string::npos)
             fail(index, "no redirect");
-        else if (!fs::exists(root / text.substr(at + 4, end - at - 4)))
+        else if (!fs::exists(stand_in(root / text.substr(at + 4, end - at - 4), cases)))
             fail(index, "redirect to missing page " + text.substr(at + 4, end - at - 4));
     }
 }

@@ -174,13 +174,29 @@ def names_object():
     return build(secs)
 
 
+_written = {}
+
+
+def put_file(cli, case, data, name="crafted.o"):
+    """Writes the file name of a case or, where the case holds name.from, the
+    shared file that it names (tests/cli/README.md). The cases that share a
+    file must give it the same bytes."""
+    path = os.path.join(cli, case, name)
+    if os.path.exists(path + ".from"):
+        with open(path + ".from") as f:
+            path = os.path.join(cli, f.readline().rstrip("\n"))
+    if _written.setdefault(path, data) != data:
+        sys.exit(f"{case}: {name} differs from the other cases' {path}")
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
 def main():
     cli = sys.argv[1]
 
     def put(case, data, name="crafted.o"):
-        os.makedirs(os.path.join(cli, case), exist_ok=True)
-        with open(os.path.join(cli, case, name), "wb") as f:
-            f.write(data)
+        put_file(cli, case, data, name)
 
     put("object_crafted_dump", sound())
     put("object_crafted_le", sound(big=False))

@@ -4,11 +4,11 @@ tables cut in the middle of an entry, sections laid over each other, offsets
 past the end of the file.
 
 usage: make_robust.py CLI_DIR"""
-import os
 import sys
 
 from make_crafted import (SHT_NOBITS, SHT_PROGBITS, SHT_REL, SHT_STRTAB, SHT_SYMTAB, CODE,
-                          RELOCS, SYMBOLS, build, relocations, section, sound, symbols, words)
+                          RELOCS, SYMBOLS, build, put_file, relocations, section, sound, symbols,
+                          words)
 
 
 def with_tables(symtab, strtab, rels, symtab_args=None, strtab_args=None, rel_args=None):
@@ -27,9 +27,7 @@ def main():
     cli = sys.argv[1]
 
     def put(case, data, name="crafted.o"):
-        os.makedirs(os.path.join(cli, case), exist_ok=True)
-        with open(os.path.join(cli, case, name), "wb") as f:
-            f.write(data)
+        put_file(cli, case, data, name)
 
     symtab, strtab = symbols(SYMBOLS)
     rels = relocations(RELOCS)

@@ -11,7 +11,9 @@
 // preference to expected.stdout and expected.stderr where they exist, and
 // skips the cases whose standard output is closed or /dev/full (a `stdout`
 // file), which a Windows program under Wine can not be given.
-// The folder format is described in tests/cli/README.md.
+// A file X of a case may be given as X.from, which names a shared file
+// (tests/cli/shared/...) to use as X. The folder format is described in
+// tests/cli/README.md.
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -49,6 +51,20 @@ std::string file_or_empty(const fs::path& path) {
     std::string bytes;
     read_file(path, bytes);
     return bytes;
+}
+
+// The file that X.from names: its first line, relative to the cases folder.
+fs::path named_by(const fs::path& from_file, const fs::path& cases_dir) {
+    std::string line = file_or_empty(from_file);
+    return cases_dir / line.substr(0, line.find('\n'));
+}
+
+// The file that stands for a case's file relative: the file itself or, when
+// the case holds relative.from instead, the file that it names.
+fs::path case_file(const fs::path& case_dir, const fs::path& relative) {
+    fs::path file = case_dir / relative, from = file.string() + ".from";
+    if (fs::exists(file) || !fs::exists(from)) return file;
+    return named_by(from, case_dir.parent_path());
 }
 
 // Lines of a text; a final newline does not start another line.
@@ -119,20 +135,22 @@ std::string without_crlf(const std::string& text) {
     return out;
 }
 
-// The expectation file of a case: expected.win.<what> first under --windows.
+// The expectation file of a case, relative to it: expected.win.<what> first
+// under --windows.
 fs::path expectation(const fs::path& case_dir, const std::string& what,
                      const run_options& options) {
-    fs::path windows = case_dir / ("expected.win." + what);
-    if (options.windows && fs::exists(windows)) return windows;
-    return case_dir / ("expected." + what);
+    std::string windows = "expected.win." + what;
+    if (options.windows && fs::exists(case_file(case_dir, windows))) return windows;
+    return "expected." + what;
 }
 
-// An expectation as the Windows build must meet it: a plain expected.* file
-// names the Linux banner label, which the Windows program writes as its own.
-// (An expected.win.* file is taken as it stands.)
-std::string expected_text(const fs::path& file, const run_options& options) {
-    std::string text = file_or_empty(file);
-    if (!options.windows || file.string().find("expected.win.") != std::string::npos) return text;
+// An expectation (relative to its case) as the Windows build must meet it: a
+// plain expected.* file names the Linux banner label, which the Windows
+// program writes as its own. (An expected.win.* file is taken as it stands.)
+std::string expected_text(const fs::path& case_dir, const fs::path& relative,
+                          const run_options& options) {
+    std::string text = file_or_empty(case_file(case_dir, relative));
+    if (!options.windows || relative.string().rfind("expected.win.", 0) == 0) return text;
     const std::string linux_label = "Linux x86_32 / ", windows_label = "Win32 x86_32 X / ";
     for (size_t at = text.find(linux_label); at != std::string::npos;
          at = text.find(linux_label, at + windows_label.size()))
@@ -325,8 +343,8 @@ case_result run_case(const fs::path& case_dir, const std::vector<std::string>& w
     std::string name = case_dir.filename().string();
     // The first line of a `stdout` file: "closed" or "/dev/full".
     output_target target = output_target::file;
-    if (fs::exists(case_dir / "stdout")) {
-        std::vector<std::string> lines = split_lines(file_or_empty(case_dir / "stdout"));
+    if (fs::exists(case_file(case_dir, "stdout"))) {
+        std::vector<std::string> lines = split_lines(file_or_empty(case_file(case_dir, "stdout")));
         std::string what = lines.empty() ? "" : lines[0];
         if (what == "closed") {
             target = output_target::closed;
@@ -344,6 +362,21 @@ case_result run_case(const fs::path& case_dir, const std::vector<std::string>& w
     }
     std::vector<std::string> problems;
     auto fail = [&](const std::string& text) { problems.push_back(text); };
+    std::error_code ec;
+
+    // The files X that the case gives as X.from (relative to it): each
+    // X.from must name a file, and X itself must be absent.
+    std::vector<fs::path> shared;
+    for (const auto& entry : fs::recursive_directory_iterator(case_dir, ec)) {
+        if (!entry.is_regular_file() || entry.path().extension() != ".from") continue;
+        fs::path relative = fs::relative(entry.path(), case_dir).replace_extension();
+        fs::path named = named_by(entry.path(), case_dir.parent_path());
+        if (fs::exists(fs::symlink_status(case_dir / relative)))
+            fail(relative.string() + " and " + relative.string() + ".from both exist");
+        else if (!fs::is_regular_file(named))
+            fail(relative.string() + ".from names " + named.string() + ", which is no file");
+        shared.push_back(relative);
+    }
 
     char pattern[] = "/tmp/pelorin_cli_XXXXXX";
     if (mkdtemp(pattern) == nullptr) {
@@ -353,20 +386,26 @@ case_result run_case(const fs::path& case_dir, const std::vector<std::string>& w
     }
     fs::path base = pattern;
     fs::path work = base / "work";
-    std::error_code ec;
     fs::create_directory(work, ec);
-    // Everything but the expectations goes into the working directory.
+    // Everything but the expectations goes into the working directory, and
+    // there each X.from turns into X, a copy of the file that it names.
     for (const auto& entry : fs::directory_iterator(case_dir, ec)) {
         std::string entry_name = entry.path().filename().string();
         if (entry_name.rfind("expected.", 0) == 0) continue;
         fs::copy(entry.path(), work / entry_name, fs::copy_options::recursive, ec);
         if (ec) fail("can't copy " + entry_name + ": " + ec.message());
     }
+    for (const fs::path& relative : shared) {
+        if (relative.string().rfind("expected.", 0) == 0 || !problems.empty()) continue;
+        fs::remove(work / (relative.string() + ".from"), ec);
+        fs::copy_file(case_file(case_dir, relative), work / relative, ec);
+        if (ec) fail("can't copy " + relative.string() + ": " + ec.message());
+    }
 
     std::vector<std::string> command = wrapper;
     command.push_back(program.string());
     std::string args_text;
-    if (!read_file(case_dir / "args", args_text)) fail("no args file");
+    if (!read_file(case_file(case_dir, "args"), args_text)) fail("no args file");
     // Every line is one argument, an empty line an empty argument.
     size_t start = 0;
     while (start < args_text.size()) {
@@ -376,7 +415,7 @@ case_result run_case(const fs::path& case_dir, const std::vector<std::string>& w
         start = end + 1;
     }
 
-    fs::path input = case_dir / "stdin";
+    fs::path input = case_file(case_dir, "stdin");
     if (!fs::exists(input)) {
         input = base / "empty_stdin";
         std::ofstream(input, std::ios::binary).flush();
@@ -384,8 +423,8 @@ case_result run_case(const fs::path& case_dir, const std::vector<std::string>& w
     run_result result;
     bool ran = problems.empty();
     if (ran)
-        result = run(command, work, case_environment(case_dir / "env"), input, base / "stdout",
-                     base / "stderr", target);
+        result = run(command, work, case_environment(case_file(case_dir, "env")), input,
+                     base / "stdout", base / "stderr", target);
 
     // Wine itself may fail to start a program (its server going away
     // between two runs); that says nothing about the program, so the case
@@ -398,7 +437,7 @@ case_result run_case(const fs::path& case_dir, const std::vector<std::string>& w
     if (ran) {
         if (!result.how.empty()) fail(result.how);
         std::string expected_status_text = "0";
-        read_file(case_dir / "expected.status", expected_status_text);
+        read_file(case_file(case_dir, "expected.status"), expected_status_text);
         int expected_status = std::atoi(expected_status_text.c_str());
         if (result.how.empty() && result.status != expected_status)
             fail("exit status " + std::to_string(result.status) + ", expected " +
@@ -406,26 +445,30 @@ case_result run_case(const fs::path& case_dir, const std::vector<std::string>& w
     }
     std::vector<std::pair<std::string, std::pair<std::string, std::string>>> diffs;
     if (ran) {
-        std::string expected_out = expected_text(expectation(case_dir, "stdout", options), options);
-        std::string expected_err = expected_text(expectation(case_dir, "stderr", options), options);
+        std::string expected_out =
+            expected_text(case_dir, expectation(case_dir, "stdout", options), options);
+        std::string expected_err =
+            expected_text(case_dir, expectation(case_dir, "stderr", options), options);
         std::string out = normal(result.out), err = normal(result.err);
         if (out != expected_out) diffs.push_back({"stdout", {expected_out, out}});
         if (err != expected_err) diffs.push_back({"stderr", {expected_err, err}});
 
-        // Files by their relative paths; under --windows a file of
-        // expected.win.files takes the place of the one in expected.files.
-        std::vector<fs::path> expected_dirs = {case_dir / "expected.files"};
-        if (options.windows)
-            expected_dirs.insert(expected_dirs.begin(), case_dir / "expected.win.files");
+        // Files by their relative paths (X.from as X); under --windows a
+        // file of expected.win.files takes the place of the one in
+        // expected.files.
+        std::vector<fs::path> expected_dirs = {"expected.files"};
+        if (options.windows) expected_dirs.insert(expected_dirs.begin(), "expected.win.files");
         std::vector<std::pair<fs::path, fs::path>> files; // relative path, expectation
         for (const fs::path& expected_files : expected_dirs) {
-            if (!fs::is_directory(expected_files)) continue;
-            for (const auto& entry : fs::recursive_directory_iterator(expected_files, ec)) {
+            if (!fs::is_directory(case_dir / expected_files)) continue;
+            for (const auto& entry :
+                 fs::recursive_directory_iterator(case_dir / expected_files, ec)) {
                 if (!entry.is_regular_file()) continue;
-                fs::path relative = fs::relative(entry.path(), expected_files);
+                fs::path relative = fs::relative(entry.path(), case_dir / expected_files);
+                if (relative.extension() == ".from") relative.replace_extension();
                 if (std::none_of(files.begin(), files.end(),
                                  [&](const auto& f) { return f.first == relative; }))
-                    files.push_back({relative, entry.path()});
+                    files.push_back({relative, expected_files / relative});
             }
         }
         std::sort(files.begin(), files.end());
@@ -435,11 +478,12 @@ case_result run_case(const fs::path& case_dir, const std::vector<std::string>& w
                 fail("file " + relative.string() + " was not written");
                 continue;
             }
-            std::string wanted = expected_text(file, options);
+            std::string wanted = expected_text(case_dir, file, options);
             actual = normal(actual);
             if (actual != wanted) diffs.push_back({"file " + relative.string(), {wanted, actual}});
         }
-        for (const std::string& line : split_lines(file_or_empty(case_dir / "expected.absent")))
+        for (const std::string& line :
+             split_lines(file_or_empty(case_file(case_dir, "expected.absent"))))
             if (!line.empty() && fs::exists(fs::symlink_status(work / line)))
                 fail("file " + line + " exists but should not");
     }
@@ -492,10 +536,14 @@ int main(int argc, char** argv) {
 
     std::vector<fs::path> case_dirs;
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(cases, ec))
-        if (entry.is_directory() && fs::exists(entry.path() / "args") &&
-            entry.path().filename().string().find(filter) != std::string::npos)
+    // Every folder with an args file is a case, but for shared/, which holds
+    // the files that the cases' X.from files name.
+    for (const auto& entry : fs::directory_iterator(cases, ec)) {
+        std::string name = entry.path().filename().string();
+        if (entry.is_directory() && name != "shared" &&
+            fs::exists(case_file(entry.path(), "args")) && name.find(filter) != std::string::npos)
             case_dirs.push_back(entry.path());
+    }
     if (ec) {
         std::fprintf(stderr, "cli_runner: can't read %s: %s\n", cases.c_str(),
                      ec.message().c_str());
