@@ -68,8 +68,8 @@ struct opcode_entry {
     uint16_t properties;   // bits of namespace property
 };
 
-extern const std::array<opcode_entry, 133> opcode_table;
 constexpr int opcode_count = 133;
+extern const std::array<opcode_entry, opcode_count> opcode_table;
 
 // True when entry e accepts word w: every non-operand bit equals e's match.
 constexpr bool opcode_accepts(const opcode_entry& e, uint32_t w) {

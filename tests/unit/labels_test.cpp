@@ -63,6 +63,7 @@ TEST_F(Labels, OnlyShortForwardConditionalBranchesExtendAFunction) {
         {0x1c400007, true},  // bgtz
         {0x50400007, true},  // beql
         {0x5c400007, true},  // bgtzl
+        {0x18410007, true},  // blez with rt not 0: no row, but a branch by its opcode
         {0x04400007, false}, // bltz (REGIMM)
         {0x08000044, false}, // j
         {0x1040fff0, false}, // backward beq
