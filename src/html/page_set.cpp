@@ -1,15 +1,19 @@
 #include "html/page_set.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "html/address_links.h"
 #include "html/call_targets.h"
 #include "html/page_elements.h"
 #include "mips/byte_order.h"
+#include "mips/fields.h"
 #include "mips/function_end.h"
+#include "mips/opcode_table.h"
 #include "symbols/symbol_table.h"
 #include "util/block_reader.h"
 #include "util/output.h"
@@ -61,15 +65,86 @@ void write_padded_name(const symbol_entry& e, int width) {
     for (; n < width; ++n) out_char(' ');
 }
 
+// The redirect page's name, and its text up to the URL.
+constexpr char index_page[] = "index.htm";
+constexpr char index_head[] = "<HTML>\n<HEAD>\n<META HTTP-EQUIV=refresh CONTENT=\"0; URL=";
+
 // The redirect page in the current directory, pointing at the first page.
 void write_index(const char* path) {
-    FILE* index = zo_fopen("index.htm", "w");
+    FILE* index = zo_fopen(index_page, "w");
     // A Windows drive path needs a file URL.
     const char* scheme = path[0] != '\0' && path[1] == ':' ? "file://" : "";
-    fprintf(index,
-            "<HTML>\n<HEAD>\n<META HTTP-EQUIV=refresh CONTENT=\"0; URL=%s%s\">\n</HEAD>\n</HTML>\n",
-            scheme, path);
+    fprintf(index, "%s%s%s\">\n</HEAD>\n</HTML>\n", index_head, scheme, path);
     zo_fclose(index);
+}
+
+// An index.htm in the current directory is replaced only when it is a
+// redirect page of this program's: any other file of that name is the user's,
+// and the run ends before a page is written. (Read in text mode, so that the
+// Windows build knows its own CR LF pages; a name that can not be read as a
+// file, a directory say, fails later when the page is written.)
+void refuse_foreign_index() {
+    FILE* index = std::fopen(index_page, "r");
+    if (index == nullptr) return;
+    char head[sizeof index_head - 1];
+    const size_t got = std::fread(head, 1, sizeof head, index);
+    const bool unreadable = std::ferror(index) != 0;
+    std::fclose(index);
+    if (unreadable) return;
+    if (got != sizeof head || std::memcmp(head, index_head, sizeof head) != 0)
+        zo_message("%s: File exists", index_page);
+}
+
+// The listed word that holds address a is linked to (beyond the listed
+// range, nothing is kept).
+void mark_linked(uint32_t a) {
+    const uint32_t k = (a - pages.linked_base) >> 2;
+    if (k < pages.linked_count) pages.linked_words[k >> 6] |= uint64_t(1) << (k & 63);
+}
+
+// The symbol map links every name; a name at an address inside a listed word
+// gets no label line, so its word is marked.
+void mark_names_inside_words() {
+    for (int i = 0; i < symbol_count; ++i) {
+        const symbol_entry& e = symbol_table[i];
+        if (e.name[0] != '\0' && ((e.address - pages.linked_base) & 3) != 0) mark_linked(e.address);
+    }
+}
+
+// A j or jal links to its target.
+inline void mark_jump_target(uint32_t a, uint32_t word) {
+    if (major_in(jump_majors, word)) mark_linked(((a + 4) & 0xf0000000) | jump_index(word) << 2);
+}
+
+// The first word from index k on whose bit is set, or linked_count.
+uint32_t next_marked_word(uint32_t k) {
+    const uint32_t count = pages.linked_count;
+    while (k < count) {
+        const uint64_t bits = pages.linked_words[k >> 6] >> (k & 63);
+        if (bits != 0) return std::min(count, k + static_cast<uint32_t>(std::countr_zero(bits)));
+        k = (k | 63) + 1;
+    }
+    return count;
+}
+
+// Bits for the words from the input's position on, as many as the range and
+// the input hold.
+void take_linked_words(uint32_t start, int32_t size) {
+    int64_t words = size > 0 ? size / 4 : 0;
+    FILE* input = settings.input;
+    const long position = std::ftell(input);
+    if (position >= 0 && std::fseek(input, 0, SEEK_END) == 0) {
+        const long end = std::ftell(input);
+        if (end >= position) words = std::min<int64_t>(words, (end - position) / 4);
+    }
+    zo_fseek(input, static_cast<int32_t>(position));
+    std::free(pages.linked_words);
+    // Untouched pages of a large block cost nothing: only the words linked
+    // to are written.
+    pages.linked_words = static_cast<uint64_t*>(std::calloc(size_t(words / 64 + 1), 8));
+    if (pages.linked_words == nullptr) zo_error("[re]alloc", "no memory");
+    pages.linked_base = start;
+    pages.linked_count = static_cast<uint32_t>(words);
 }
 
 void write_calls_page() {
@@ -163,12 +238,16 @@ void write_symbols_page() {
 } // namespace
 
 void html_prepass() {
+    refuse_foreign_index();
     const int32_t n = settings.line_budget;
     const int32_t forced = n > 100 ? n : 100;
     int last = 0; // index of the last recorded page start
     uint32_t a = settings.start;
     int32_t remaining = settings.size;
+    take_linked_words(a, remaining);
+    mark_names_inside_words();
     pages.starts[0] = a;
+    mark_linked(a);
     total_functions = 0;
     // The range is read in blocks, a word at a time exactly as the listing
     // reads it.
@@ -182,16 +261,22 @@ void html_prepass() {
     // reaches this many bytes.
     const int64_t cut_length = 6 * (int64_t(forced) + 1);
     uint32_t page_start = a;
-    bool full = false; // the last page start has been recorded
+    // Once the last page start has been recorded, the paged range ends at the
+    // word that ended the page; the rest of the range is still read for the
+    // jumps that lead back into it.
+    bool full = false;
+    uint32_t paged_end = 0;
     // Counted down as the listing does: a negative rest ends the range.
-    while (!full && remaining >= 4) {
+    while (remaining >= 4) {
         // The words of the block that lie in the range.
         const unsigned char* p;
         int words = reader.take_words(remaining / 4, &p);
         if (words == 0) break; // a part word at the end is not listed
         remaining -= 4 * words;
-        for (; words > 0; --words, p += 4) {
+        for (; words > 0; --words, p += 4, a += 4) {
             uint32_t word = assemble_word(p);
+            mark_jump_target(a, word);
+            if (full) continue;
             int32_t d = static_cast<int32_t>(a - page_start);
             bool end_page = false;
             if (function_end_step(limit, a, word, extension)) {
@@ -204,15 +289,16 @@ void html_prepass() {
                 // function end, the jump's delay slot.
                 page_start = a + 8;
                 pages.starts[++last] = page_start;
+                mark_linked(page_start);
                 if (last == last_page_index) {
                     full = true;
-                    break;
+                    paged_end = a;
                 }
             }
-            a += 4;
         }
     }
-    pages.paged_end = a;
+    pages.paged_end = full ? paged_end : a;
+    pages.next_linked = pages.linked_base + 4 * next_marked_word(0);
     pages.count = last + 1;
     pages.current = 0;
     fprintf(stderr, "%d HTML files\n", pages.count);
@@ -220,6 +306,11 @@ void html_prepass() {
     // -n only sizes the pages; the listing itself has no line limit.
     settings.line_budget = INT_MAX;
     zo_fseek(settings.input, static_cast<int32_t>(settings.start - settings.offset));
+}
+
+void html_pass_linked_word() {
+    const uint32_t k = (pages.next_linked - pages.linked_base) >> 2;
+    pages.next_linked = pages.linked_base + 4 * next_marked_word(k + 1);
 }
 
 void html_page_switch(uint32_t a) {
@@ -318,6 +409,7 @@ bool html_page_of(uint32_t a, uint32_t* page_start) {
 }
 
 void reset_page_set() {
+    std::free(pages.linked_words);
     pages = page_set{};
     total_functions = 0;
     start_index = page_index{};

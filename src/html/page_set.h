@@ -13,6 +13,17 @@ struct page_set {
     int count;                                  // valid entries of starts
     uint32_t paged_end;                         // end of the paged range
     int current;                                // index of the page the next switch opens
+    // The words of the listed range that hold an address the pages link to
+    // (a jump target, a page start, a name inside a word), one bit a word
+    // from the start address on: such a word gets the anchors that no label
+    // line gives it. Null without HTML output.
+    uint64_t* linked_words;
+    uint32_t linked_base;  // address of the word of bit 0
+    uint32_t linked_count; // number of words the bits cover
+    // The address of the next word to be listed that has its bit set, or of
+    // the word past the range: the listing compares each word's address with
+    // it rather than looking up the bit.
+    uint32_t next_linked;
 };
 
 extern page_set pages;
@@ -28,5 +39,13 @@ void html_page_switch(uint32_t a);
 void html_close_pages();
 // Page start of the page holding a, when a is in the paged range; else false.
 bool html_page_of(uint32_t a, uint32_t* page_start);
+// The listing has reached the word at next_linked: next_linked moves on to
+// the following word whose bit is set.
+void html_pass_linked_word();
+// True when the listed word at a holds an address that the pages link to.
+inline bool html_links_to(uint32_t a) {
+    const uint32_t k = (a - pages.linked_base) >> 2;
+    return k < pages.linked_count && (pages.linked_words[k >> 6] >> (k & 63) & 1) != 0;
+}
 // Back to the state without HTML output (for tests; the program never calls it).
 void reset_page_set();

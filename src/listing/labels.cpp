@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "html/page_elements.h"
+#include "html/page_set.h"
 #include "listing/recent_words.h"
 #include "mips/byte_order.h"
 #include "symbols/symbol_table.h"
@@ -91,12 +92,39 @@ int label_guess = 0;
 // function that opens with "beqz $a0, ...") must not hide the end, so the jr
 // is judged by the limit as it stood right after the jr, as the HTML
 // pre-pass judges it. Only asked at an address without label lines.
-[[gnu::noinline]] void write_function_start(uint32_t a) {
+[[gnu::noinline]] bool write_function_start(uint32_t a) {
     if (has_flag(flag::braces) && !has_flag(flag::data_mode) && recent_word(1) == jr_ra &&
         a - 8 >= earlier_limits[1]) {
         html_anchor(a);
         out_text("}{\n");
         last_label_address = a;
+        return true;
+    }
+    return false;
+}
+
+// A word that holds an address the pages link to gets the anchors that no
+// label or brace line gives it, where those lines would stand: its own
+// address, and the addresses inside it (a jump target when the listing
+// starts off the word grid, a name at an odd address). An anchor too many is
+// invisible.
+[[gnu::noinline]] void write_inner_anchors(uint32_t a, bool anchored) {
+    if (!anchored) html_anchor(a);
+    const uint32_t aligned = (a + 3) & ~uint32_t(3);
+    if (aligned != a) html_anchor(aligned);
+    for (int i = first_symbol_at(a + 1); i < symbol_count; ++i) {
+        const symbol_entry& e = symbol_table[i];
+        if (e.address - a >= 4) break;
+        const bool repeated = i > 0 && symbol_table[i - 1].address == e.address &&
+                              symbol_table[i - 1].name[0] != '\0';
+        if (e.name[0] != '\0' && e.address != aligned && !repeated) html_anchor(e.address);
+    }
+}
+
+inline void write_link_anchors(uint32_t a, bool anchored) {
+    if (html_output() && a == pages.next_linked) {
+        write_inner_anchors(a, anchored);
+        html_pass_linked_word();
     }
 }
 
@@ -118,7 +146,7 @@ int label_guess = 0;
         ++n;
         if (e.name[0] == '@') ++m;
     }
-    if (n == 0) write_function_start(a);
+    write_link_anchors(a, n > 0 || write_function_start(a));
     // '@' labels switch to data lines, any other label back to code.
     if (m > 0)
         settings.flags |= flag::data_mode;
@@ -158,7 +186,7 @@ int show_labels(uint32_t a, label_mode mode) {
     if (static_cast<unsigned>(i) <= static_cast<unsigned>(symbol_count) &&
         (i == symbol_count || symbol_table[i].address > a) &&
         (i == 0 || symbol_table[i - 1].address < a)) {
-        if (has_flag(flag::braces)) write_function_start(a);
+        write_link_anchors(a, has_flag(flag::braces) && write_function_start(a));
         return 0;
     }
     return write_label_lines(first_symbol_at(label_guess, a), a);

@@ -14,7 +14,7 @@ constexpr uint32_t jr_ra = 0x03e00008;
 // or past the limit ends the function. Returns whether w at a ends it. Data
 // words count as what their opcode says, as the rule has always read them.
 inline bool function_end_step(uint32_t& limit, uint32_t a, uint32_t w, int32_t extension) {
-    if (extension > 1 && (major_properties[major_opcode(w)] & property::extends) != 0) {
+    if (extension > 1 && major_in(extends_majors, w)) {
         int32_t d = simm(w);
         if (d > 0 && d < extension) {
             uint32_t target = a + 4 + 4 * static_cast<uint32_t>(d);

@@ -386,6 +386,18 @@ static_assert([] {
     return true;
 }());
 
+static_assert(
+    [] {
+        for (uint32_t major = 0; major < 64; ++major) {
+            if (((major_properties[major] & jump) != 0) != major_in(jump_majors, major << 26))
+                return false;
+            if (((major_properties[major] & extends) != 0) != major_in(extends_majors, major << 26))
+                return false;
+        }
+        return true;
+    }(),
+    "jump_majors or extends_majors differ from the rows");
+
 int find_opcode(uint32_t w) {
     return indexed_lookup(w);
 }

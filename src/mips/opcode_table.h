@@ -87,6 +87,17 @@ extern const std::array<uint16_t, 64> major_properties;
 // The same for the function fields of SPECIAL words.
 extern const std::array<uint16_t, 64> special_properties;
 
+// The major opcodes all of whose rows are jumps, and those all of whose rows
+// extend functions, as masks with bit m for major opcode m: a word's test is
+// a shift, for the loops that ask it of every word. The table file checks
+// them against major_properties.
+constexpr uint64_t jump_majors = uint64_t{0x3} << 2;                          // j, jal
+constexpr uint64_t extends_majors = uint64_t{0xf} << 4 | uint64_t{0xf} << 20; // beq ... bgtzl
+// True when the major opcode of w is one of majors.
+constexpr bool major_in(uint64_t majors, uint32_t w) {
+    return (majors >> (w >> 26) & 1) != 0;
+}
+
 // The by_opcode properties of any word, decoded or not.
 inline uint16_t opcode_properties(uint32_t w) {
     return w >> 26 == 0 ? special_properties[w & 63] : major_properties[w >> 26];

@@ -336,6 +336,28 @@ TEST_F(PageSet, PagesLinkBothWaysAndSummaryPagesFollow) {
         << symbols;
 }
 
+TEST_F(PageSet, OwnRedirectPageIsReplacedAndJumpTargetsAreMarked) {
+    // An index.htm that this program wrote does not stop the pre-pass, which
+    // marks the words that the pages link to: the page starts and the targets
+    // of j and jal, also a target that only a later word names.
+    auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path);
+    dir.write("index.htm",
+              "<HTML>\n<HEAD>\n<META HTTP-EQUIV=refresh CONTENT=\"0; URL=old.htm\">\n");
+    std::vector<uint32_t> words(40, 0);
+    words[3] = 0x08000424;  // j 0x1090
+    words[30] = 0x0c000402; // jal 0x1008
+    open_input(words, 0x1000, 10);
+    prepass();
+    std::filesystem::current_path(cwd);
+    const std::vector<uint32_t> page_starts = starts();
+    EXPECT_EQ(page_starts, std::vector<uint32_t>{0x1000});
+    for (uint32_t a = 0x1000; a < 0x10a0; a += 4) {
+        const bool linked = a == 0x1000 || a == 0x1008 || a == 0x1090;
+        EXPECT_EQ(html_links_to(a), linked) << std::hex << a;
+    }
+}
+
 TEST_F(PageSet, RedirectToDrivePathIsFileUrl) {
     // A directory whose second character is ':' reads as a Windows drive path.
     auto cwd = std::filesystem::current_path();
