@@ -262,21 +262,19 @@ void html_prepass() {
     const int64_t cut_length = 6 * (int64_t(forced) + 1);
     uint32_t page_start = a;
     // Once the last page start has been recorded, the paged range ends at the
-    // word that ended the page; the rest of the range is still read for the
-    // jumps that lead back into it.
+    // word that ended the page.
     bool full = false;
-    uint32_t paged_end = 0;
+    const unsigned char* p = nullptr;
+    int words = 0; // words left at p
     // Counted down as the listing does: a negative rest ends the range.
-    while (remaining >= 4) {
+    while (!full && remaining >= 4) {
         // The words of the block that lie in the range.
-        const unsigned char* p;
-        int words = reader.take_words(remaining / 4, &p);
+        words = reader.take_words(remaining / 4, &p);
         if (words == 0) break; // a part word at the end is not listed
         remaining -= 4 * words;
         for (; words > 0; --words, p += 4, a += 4) {
             uint32_t word = assemble_word(p);
             mark_jump_target(a, word);
-            if (full) continue;
             int32_t d = static_cast<int32_t>(a - page_start);
             bool end_page = false;
             if (function_end_step(limit, a, word, extension)) {
@@ -292,15 +290,26 @@ void html_prepass() {
                 mark_linked(page_start);
                 if (last == last_page_index) {
                     full = true;
-                    paged_end = a;
+                    break;
                 }
             }
         }
     }
-    pages.paged_end = full ? paged_end : a;
-    pages.next_linked = pages.linked_base + 4 * next_marked_word(0);
+    pages.paged_end = a;
+    if (full) {
+        // The rest of the range is listed on the last page, outside the paged
+        // range: it is read for the jumps that lead back into it. Only the
+        // byte with the major opcode is looked at until a j or jal comes.
+        const int major_byte = has_flag(flag::little_endian) ? 3 : 0;
+        for (--words, p += 4, a += 4;; remaining -= 4 * words) {
+            for (; words > 0; --words, p += 4, a += 4)
+                if (p[major_byte] >> 3 == 1) mark_jump_target(a, assemble_word(p)); // j, jal
+            if (remaining < 4 || (words = reader.take_words(remaining / 4, &p)) == 0) break;
+        }
+    }
     pages.count = last + 1;
     pages.current = 0;
+    pages.next_linked = pages.linked_base + 4 * next_marked_word(0);
     fprintf(stderr, "%d HTML files\n", pages.count);
     fprintf(stderr, "%d total functions\n", total_functions);
     // -n only sizes the pages; the listing itself has no line limit.

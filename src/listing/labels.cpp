@@ -122,7 +122,8 @@ int label_guess = 0;
 }
 
 inline void write_link_anchors(uint32_t a, bool anchored) {
-    if (html_output() && a == pages.next_linked) {
+    // (next_linked is 0 without HTML output: the address is compared first.)
+    if (a == pages.next_linked && html_output()) {
         write_inner_anchors(a, anchored);
         html_pass_linked_word();
     }
