@@ -201,6 +201,7 @@ for ((round = 0; round < runs; ++round)); do
     once obj /dev/null "${objdump_raw[@]}" big.bin
     once def /dev/null "$pelorin" "${raw[@]}" big.bin
     once all /dev/null "$pelorin" -A "${raw[@]}" big.bin
+    once r2 /dev/null "$pelorin" -R2 "${raw[@]}" big.bin
     once map /dev/null "$pelorin" -m big.map "${raw[@]}" big.bin
     once none /dev/null "$pelorin" -o 80000000 -a "$x_address" -s 40 -NO big.bin
     once x /dev/null "$pelorin" -m big.map -o 80000000 -a "$x_start" -x -NO big.bin
@@ -211,6 +212,7 @@ for ((round = 0; round < runs; ++round)); do
     # The 1 MiB versions, for their peak memory.
     once s_def /dev/null "$pelorin" "${raw[@]}" small.bin
     once s_all /dev/null "$pelorin" -A "${raw[@]}" small.bin
+    once s_r2 /dev/null "$pelorin" -R2 "${raw[@]}" small.bin
     once s_map /dev/null "$pelorin" -m big.map "${raw[@]}" small.bin
     once s_x /dev/null "$pelorin" -m big.map -o 80000000 -a "$x_start" -x -NO small.bin
     once s_htm /dev/null "$pelorin" -h html -n 50 -A "${raw[@]}" small.bin
@@ -222,12 +224,12 @@ rm -rf html index.htm && mkdir html
 "${pin[@]}" "$pelorin" -h html -n 50 -A "${raw[@]}" big.bin >/dev/null 2>&1 || true
 pages=$(find html -name '*.htm' | wc -l)
 targets=$(awk '/call targets$/ { print $1; exit }' html/calls.htm)
-for key in obj def all map none x txt htm od o; do
+for key in obj def all r2 map none x txt htm od o; do
     printf -v "w_$key" '%s' "${W[$key]}"
     printf -v "c_$key" '%s' "${C[$key]}"
     printf -v "m_$key" '%s' "${M[$key]}"
 done
-for key in def all map x htm o; do printf -v "s_$key" '%s' "${M[s_$key]}"; done
+for key in def all r2 map x htm o; do printf -v "s_$key" '%s' "${M[s_$key]}"; done
 
 text_mib() { mips-linux-gnu-objdump -h "$1" | awk '$2 == ".text" { print $3 }' |
     while read -r size; do awk -v b=$((0x$size)) 'BEGIN { printf "%.1f", b / 1048576 }'; done; }
@@ -250,6 +252,8 @@ row "text listing, default options" "$w_def" "$c_def" "GNU objdump -D" "$w_obj" 
     "$(rate 16 "$c_def") MiB/s, $(ratio "$c_obj" "$c_def")x objdump" ">= 5x objdump" "$s_def" "$m_def"
 row "text listing, -A" "$w_all" "$c_all" "GNU objdump -D" "$w_obj" "$c_obj" \
     "$(rate 16 "$c_all") MiB/s, $(ratio "$c_obj" "$c_all")x objdump" ">= 5x objdump" "$s_all" "$m_all"
+row "text listing, -R2 (Release 2 table)" "$w_r2" "$c_r2" "default options" "$w_def" "$c_def" \
+    "$(extra "$c_r2" "$c_def")" "<= +5%" "$s_r2" "$m_r2"
 row "map of $map_lines lines ($((30000)) entries), whole image" "$w_map" "$c_map" "no map" "$w_def" "$c_def" \
     "$(extra "$c_map" "$c_def")" "< +10%" "$s_map" "$m_map"
 row "same map, -a $x_start -x (one function)" "$w_x" "$c_x" "no map, -s 40" "$w_none" "$c_none" \

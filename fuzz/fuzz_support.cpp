@@ -79,9 +79,12 @@ bool contains(const std::vector<std::string>& names, const std::string& name) {
 }
 
 // Keeps every path inside the working directory and the process alive: no
-// separators, no "..", no "-t" (its self-check ends the process at once).
+// separators, no "..", no "-t" (its self-check ends the process at once),
+// no --help or --version.
 std::string confined(std::string arg) {
     if (arg == "-t") return "-T";
+    // --help and --version end the process as the sole argument.
+    if (arg == "--help" || arg == "--version") return "-" + arg;
     for (char& c : arg)
         if (c == '/' || c == '\\' || c == ':') c = '_';
     if (arg.size() >= 2 && arg.find_first_not_of('.') == std::string::npos)

@@ -12,6 +12,7 @@
 #include "object/elf_loader.h"
 #include "symbols/map_file.h"
 #include "symbols/symbol_table.h"
+#include "util/output.h"
 #include "util/run_settings.h"
 #include "util/version.h"
 #include "util/zo.h"
@@ -54,6 +55,17 @@ const char usage_format[] =
     "\t-t\t\ttest only (coverage and inambiguity of decoded ops)\n"
     "\t-!\t\tshow mapfile syntax";
 
+// What --help writes after the usage text: the options that it does not show.
+const char help_tail_text[] =
+    "\n"
+    "\n"
+    "    not shown above:\n"
+    "\t-R2\t\tMIPS32 Release 2 instructions, FPU (COP1, COP1X)\n"
+    "\t-D\t\tdump object header, sections, symbols, relocations\n"
+    "\t-T\t\tpass over 26-bit jump relocations of an object\n"
+    "\t--help\t\tthis text, as the only argument\n"
+    "\t--version\tname, version and build, as the only argument\n";
+
 const char mapfile_syntax_text[] =
     "mapfile syntax: [[value [@|*]symbol] [comment] [#comment] newline]*\n"
     "\n"
@@ -77,6 +89,12 @@ const char mapfile_syntax_text[] =
     "\tmultiple mapfiles (-m options) allowed\n";
 
 // clang-format on
+
+// The build passes CMake's PROJECT_VERSION ("1.0.0") for --version.
+#ifndef PELORIN_VERSION
+#error "PELORIN_VERSION is not defined: the build defines it for this file"
+#endif
+
 namespace {
 
 const char* usage_program_name = "pelorin";
@@ -146,7 +164,7 @@ struct switch_option {
     std::string_view key;
     uint32_t bits;
 };
-constexpr std::array<switch_option, 13> switch_options{{
+constexpr std::array<switch_option, 14> switch_options{{
     {"g", flag::gcc_names},
     {"b", flag::braces},
     {"r", flag::relative},
@@ -160,6 +178,7 @@ constexpr std::array<switch_option, 13> switch_options{{
     {"LE", flag::little_endian},
     {"NO", flag::not_object},
     {"NG", flag::no_gpa},
+    {"R2", flag::release2},
 }};
 
 // The bits a switch option sets; 0 for any other key.
@@ -173,6 +192,22 @@ uint32_t switch_bits(std::string_view key) {
 
 void read_command_line(int argc, char** argv, const char* program_name) {
     usage_program_name = program_name;
+    // --help and --version only as the one and only argument; anywhere else
+    // they are what any other argument of four or more characters is.
+    if (argc == 2) {
+        std::string_view only(argv[1]);
+        if (only == "--help" || only == "--version") {
+            if (only == "--help") {
+                out_format(usage_format, usage_program_name, version_banner());
+                out_text(help_tail_text);
+            } else {
+                out_format("pelorin %s (%s)\n", PELORIN_VERSION, version_banner());
+            }
+            // A text that did not reach its reader is no success.
+            zo_fflush(settings.output);
+            std::exit(0);
+        }
+    }
     int i = 1;
     for (;;) {
         if (i >= argc) usage_error();

@@ -74,6 +74,11 @@ struct line_text {
         length = static_cast<int>(put_decimal(text.data() + length, value) - text.data());
     }
     void reg(int x) { put(register_text(x)); }
+    // "$f%d": an FPU register.
+    void fpr(int x) {
+        put("$f");
+        decimal(x);
+    }
     // Tabs to the comment column: the text "\t\t\t" from its character
     // n / 8 on, n being the number of operand characters.
     void pad(int operand_characters) {
@@ -103,6 +108,43 @@ void three_registers(line_text& t, operand_format format, int d, int s, int r, b
         t.put(',');
         t.reg(r);
     }
+}
+
+// The condition code of bc1f, bc1t, movf and movt (bits 18 to 20).
+constexpr int fcc_of_branch(uint32_t w) {
+    return static_cast<int>(w >> 18 & 7);
+}
+
+// The CP0 register names of Release 2 by number and select; select 0 keeps
+// the names of the default table.
+struct cp0_select_name {
+    int rd, sel; // sel -1: every select but 0
+    std::string_view name;
+};
+constexpr std::array<cp0_select_name, 13> release2_cp0_names{{
+    {4, 2, "UserLocal"},
+    {5, 1, "PageGrain"},
+    {12, 1, "IntCtl"},
+    {12, 2, "SRSCtl"},
+    {12, 3, "SRSMap"},
+    {15, 1, "EBase"},
+    {16, 1, "Config1"},
+    {16, 2, "Config2"},
+    {16, 3, "Config3"},
+    {18, -1, "WatchLo"},
+    {19, -1, "WatchHi"},
+    {25, -1, "PerfCnt"},
+    {27, -1, "CacheErr"},
+}};
+
+std::string_view release2_cp0_name(int rd, int select) {
+    if (select == 0) return cp0_register_names[static_cast<size_t>(rd)];
+    // The cache tags at even selects, the cache data at odd ones.
+    if (rd == 28) return select % 2 == 0 ? "TagLo" : "DataLo";
+    if (rd == 29) return select % 2 == 0 ? "TagHi" : "DataHi";
+    for (const cp0_select_name& n : release2_cp0_names)
+        if (n.rd == rd && (n.sel == select || n.sel == -1)) return n.name;
+    return "reserved";
 }
 
 // Branch target: absolute "0x%x", or "%xr" from the last label under -r.
@@ -147,8 +189,8 @@ void decode_instruction(uint32_t address, uint32_t w) {
         end_instruction_line(address, 0, property::none);
         return;
     }
-    int index = find_opcode(w);
-    if (index < 0) {
+    const opcode_entry* found = find_entry(w);
+    if (found == nullptr) {
         line_text t;
         t.put("const\t0x");
         t.hex(w, 8);
@@ -157,7 +199,7 @@ void decode_instruction(uint32_t address, uint32_t w) {
         end_instruction_line(address, w, property::none);
         return;
     }
-    const opcode_entry& entry = opcode_table[static_cast<size_t>(index)];
+    const opcode_entry& entry = *found;
     if (has_flag(flag::highlight)) html_highlight_instruction(entry.properties);
 
     const bool pseudo = has_flag(flag::pseudo_moves);
@@ -308,6 +350,112 @@ void decode_instruction(uint32_t address, uint32_t w) {
     case coprocessor: // "0x%07x" index
         t.put("0x");
         t.hex(jump_index(w), 7);
+        break;
+    // The rows of the Release 2 table. FPU registers are "$fN" under every
+    // naming option; fd, fs, ft and fr stand in the sa, rd, rt and rs fields.
+    case no_operands: break;
+    case wait_code: // nothing for code 0, else "0x%05x"
+        if (const uint32_t code = w >> 6 & 0x7ffff; code != 0) t.put("0x"), t.hex(code, 5);
+        break;
+    case reg_rt: t.reg(r); break;
+    case rd_rt: // "%s,%s" rd, rt
+        t.reg(d);
+        t.put(',');
+        t.reg(r);
+        break;
+    case clz: // "%s,%s" rd, rs
+        t.reg(d);
+        t.put(',');
+        t.reg(s);
+        break;
+    case rdhwr: // "%s,$%d" rt, rd
+        t.reg(r);
+        t.put(",$");
+        t.decimal(d);
+        break;
+    case ext: // "%s,%s,%d,%d" rt, rs, pos, size = rd + 1
+        t.reg(r), t.put(','), t.reg(s), t.put(',');
+        t.decimal(sa(w)), t.put(','), t.decimal(d + 1);
+        break;
+    case ins: // "%s,%s,%d,%d" rt, rs, pos, size = rd + 1 - pos, signed
+        t.reg(r), t.put(','), t.reg(s), t.put(',');
+        t.decimal(sa(w)), t.put(','), t.decimal(d + 1 - sa(w));
+        break;
+    case synci: // "%d(%s)" simm, rs
+        t.decimal(simm(w));
+        t.put('(');
+        t.reg(s);
+        t.put(')');
+        break;
+    case gpr_movcf: // "%s,%s,$fcc%d" rd, rs, cc
+        t.reg(d), t.put(','), t.reg(s);
+        t.put(",$fcc");
+        t.decimal(fcc_of_branch(w));
+        break;
+    case cp0_move_select: // as cp0_move, with the Release 2 names of rd and sel
+        t.reg(r);
+        t.put(",R");
+        t.decimal(d);
+        if (sel(w) != 0) t.put('.'), t.decimal(sel(w));
+        t.pad(t.length - operands_start);
+        if (has_flag(flag::special_comments)) {
+            t.put("# ");
+            t.put(release2_cp0_name(d, sel(w)));
+        }
+        padded = false;
+        break;
+    case load_store_fpu: // "$f%d,%d(%s)" ft, simm, rs
+        t.fpr(r);
+        t.put(',');
+        t.decimal(simm(w));
+        t.put('(');
+        t.reg(s);
+        t.put(')');
+        break;
+    case fpu_three: // "$f%d,$f%d,$f%d" fd, fs, ft
+        t.fpr(sa(w)), t.put(','), t.fpr(d), t.put(','), t.fpr(r);
+        break;
+    case fpu_two: // "$f%d,$f%d" fd, fs
+        t.fpr(sa(w)), t.put(','), t.fpr(d);
+        break;
+    case fpu_compare: // "$fcc%d," when cc is not 0, then "$f%d,$f%d" fs, ft
+        if (const int cc = w >> 8 & 7; cc != 0) t.put("$fcc"), t.decimal(cc), t.put(',');
+        t.fpr(d), t.put(','), t.fpr(r);
+        break;
+    case fpu_branch: // "$fcc%d," when cc is not 0, then the target
+        if (const int cc = fcc_of_branch(w); cc != 0) t.put("$fcc"), t.decimal(cc), t.put(',');
+        branch_target(t, next + static_cast<uint32_t>(simm(w)) * 4);
+        break;
+    case fpu_movcf: // "$f%d,$f%d,$fcc%d" fd, fs, cc
+        t.fpr(sa(w)), t.put(','), t.fpr(d);
+        t.put(",$fcc");
+        t.decimal(fcc_of_branch(w));
+        break;
+    case fpu_movzn: // "$f%d,$f%d,%s" fd, fs, rt
+        t.fpr(sa(w)), t.put(','), t.fpr(d), t.put(','), t.reg(r);
+        break;
+    case fpu_gpr_move: // "%s,$f%d" rt, fs
+        t.reg(r), t.put(','), t.fpr(d);
+        break;
+    case fpu_control: // "%s,$%d" rt, fs
+        t.reg(r);
+        t.put(",$");
+        t.decimal(d);
+        break;
+    case fpu_indexed_load: // "$f%d,%s(%s)" fd, rt, rs
+        t.fpr(sa(w)), t.put(','), t.reg(r), t.put('('), t.reg(s), t.put(')');
+        break;
+    case fpu_indexed_store: // "$f%d,%s(%s)" fs, rt, rs
+        t.fpr(d), t.put(','), t.reg(r), t.put('('), t.reg(s), t.put(')');
+        break;
+    case prefx: // "%d,%s(%s)" hint, rt, rs
+        t.decimal(d), t.put(','), t.reg(r), t.put('('), t.reg(s), t.put(')');
+        break;
+    case fpu_madd: // "$f%d,$f%d,$f%d,$f%d" fd, fr, fs, ft
+        t.fpr(sa(w)), t.put(','), t.fpr(s), t.put(','), t.fpr(d), t.put(','), t.fpr(r);
+        break;
+    case alnv_ps: // "$f%d,$f%d,$f%d,%s" fd, fs, ft, rs
+        t.fpr(sa(w)), t.put(','), t.fpr(d), t.put(','), t.fpr(r), t.put(','), t.reg(s);
         break;
     }
     if (padded) t.pad(t.length - operands_start);

@@ -77,7 +77,7 @@ int function_end_check(int mode, uint32_t a, uint32_t w) {
         bool ends = function_end_step(extension_limit, a, w, settings.function_extension);
         return (mode == end_check::track_query && ends) ? 1 : 0;
     }
-    return (mode == end_check::query && w == jr_ra && a >= extension_limit) ? 1 : 0;
+    return (mode == end_check::query && is_function_return(w) && a >= extension_limit) ? 1 : 0;
 }
 
 namespace {
@@ -93,8 +93,8 @@ int label_guess = 0;
 // is judged by the limit as it stood right after the jr, as the HTML
 // pre-pass judges it. Only asked at an address without label lines.
 [[gnu::noinline]] bool write_function_start(uint32_t a) {
-    if (has_flag(flag::braces) && !has_flag(flag::data_mode) && recent_word(1) == jr_ra &&
-        a - 8 >= earlier_limits[1]) {
+    if (has_flag(flag::braces) && !has_flag(flag::data_mode) &&
+        is_function_return(recent_word(1)) && a - 8 >= earlier_limits[1]) {
         html_anchor(a);
         out_text("}{\n");
         last_label_address = a;

@@ -2,7 +2,9 @@
 
 #include <bit>
 
+#include "mips/release2_rows.h"
 #include "util/output.h"
+#include "util/run_settings.h"
 
 namespace {
 using enum operand_format;
@@ -177,31 +179,88 @@ constexpr bool ambiguous(const opcode_entry& a, const opcode_entry& b) {
     return opcode_accepts(a, b.match) || opcode_accepts(b, a.match);
 }
 
-constexpr bool table_is_clean() {
-    for (size_t i = 0; i < opcode_table.size(); ++i) {
-        if (has_illegal_bits(opcode_table[i])) return false;
-        for (size_t j = i + 1; j < opcode_table.size(); ++j)
-            if (opcode_table[i].name == opcode_table[j].name) return false;
+constexpr bool table_is_clean(std::span<const opcode_entry> table) {
+    for (size_t i = 0; i < table.size(); ++i) {
+        if (has_illegal_bits(table[i])) return false;
+        for (size_t j = i + 1; j < table.size(); ++j)
+            if (table[i].name == table[j].name) return false;
     }
     return true;
 }
 
-constexpr bool overlaps_are_known() {
+// True when every pair of overlapping rows is one that is_known accepts.
+template <typename known>
+constexpr bool overlaps_are(std::span<const opcode_entry> table, known&& is_known) {
     size_t n = 0;
-    for (size_t i = 0; i < opcode_table.size(); ++i) {
-        for (size_t j = i + 1; j < opcode_table.size(); ++j) {
-            if (!ambiguous(opcode_table[i], opcode_table[j])) continue;
-            if (n == known_overlaps.size() || known_overlaps[n][0] != opcode_table[i].name ||
-                known_overlaps[n][1] != opcode_table[j].name)
-                return false;
+    for (size_t i = 0; i < table.size(); ++i) {
+        for (size_t j = i + 1; j < table.size(); ++j) {
+            if (!ambiguous(table[i], table[j])) continue;
+            if (!is_known(n, table[i].name, table[j].name)) return false;
             ++n;
         }
     }
-    return n == known_overlaps.size();
+    return is_known(n, "", "");
 }
 
-static_assert(table_is_clean(), "a match bit inside its operand bits, or a name used twice");
-static_assert(overlaps_are_known(), "rows overlap that known_overlaps does not list");
+static_assert(table_is_clean(opcode_table),
+              "a match bit inside its operand bits, or a name used twice");
+static_assert(overlaps_are(opcode_table,
+                           [](size_t n, std::string_view a, std::string_view b) {
+                               if (a.empty()) return n == known_overlaps.size();
+                               return n < known_overlaps.size() && known_overlaps[n][0] == a &&
+                                      known_overlaps[n][1] == b;
+                           }),
+              "rows overlap that known_overlaps does not list");
+
+// ---- the Release 2 table -----------------------------------------------------
+//
+// The rows of release2_rows.h, then the default rows: the coprocessor-1 loads
+// and stores name FPU registers, mfc0 and mtc0 name the CP0 registers by
+// number and select, and the cop0 and cop1 catch-alls are gone. The new rows
+// come first, so the COP1X rows win over the cop3 catch-all, which takes the
+// COP1X words that none of them accepts.
+
+constexpr bool dropped_in_release2(const opcode_entry& e) {
+    return e.name == "cop0" || e.name == "cop1";
+}
+
+constexpr operand_format release2_format(const opcode_entry& e) {
+    if (e.name == "lwc1" || e.name == "swc1" || e.name == "ldc1" || e.name == "sdc1")
+        return load_store_fpu;
+    if (e.name == "mfc0" || e.name == "mtc0") return cp0_move_select;
+    return e.format;
+}
+
+constexpr size_t release2_count = [] {
+    size_t n = release2::rows.size();
+    for (const opcode_entry& e : opcode_table) n += !dropped_in_release2(e);
+    return n;
+}();
+
+} // namespace
+
+constexpr std::array<opcode_entry, release2_count> release2_table = [] {
+    std::array<opcode_entry, release2_count> table{};
+    size_t n = 0;
+    for (const opcode_entry& e : release2::rows) table[n++] = e;
+    for (const opcode_entry& e : opcode_table) {
+        if (dropped_in_release2(e)) continue;
+        table[n] = e;
+        table[n++].format = release2_format(e);
+    }
+    return table;
+}();
+
+namespace {
+
+static_assert(table_is_clean(release2_table),
+              "a match bit inside its operand bits, or a name used twice");
+static_assert(overlaps_are(release2_table,
+                           [](size_t, std::string_view a, std::string_view b) {
+                               // The new COP1X rows lie inside the cop3 catch-all.
+                               return a.empty() || b == "cop3";
+                           }),
+              "rows of the Release 2 table overlap other than with cop3");
 
 // ---- the lookup index --------------------------------------------------------
 //
@@ -255,48 +314,59 @@ constexpr int bucket_total = [] {
     return n;
 }();
 
-// True when e can accept a word of the major opcode whose sub-fields read key.
-constexpr bool may_accept(const opcode_entry& e, uint32_t major, uint32_t key) {
-    const sub_fields f = sub_fields_of(major);
-    const uint32_t first = key >> f.width2, second = key & field_mask(f.width2);
-    const uint32_t probe = major << 26 | first << f.shift1 | second << f.shift2;
-    const uint32_t checked =
-        0xfc000000 | field_mask(f.width1) << f.shift1 | field_mask(f.width2) << f.shift2;
-    return ((probe ^ e.match) & ~(e.mask & OPERAND_BITS) & checked) == 0;
+// The key bits that row e fixes, and their values, for the sub-fields f: e
+// can accept a word of its major opcode whose sub-fields read key exactly when
+// (key & fixed) == value.
+struct key_bits {
+    uint32_t fixed, value;
+};
+constexpr key_bits key_bits_of(const opcode_entry& e, const sub_fields& f) {
+    const uint32_t fixed = ~(e.mask & OPERAND_BITS);
+    const uint32_t k = key_of(f, fixed);
+    return {k, key_of(f, e.match) & k};
 }
+
+constexpr size_t largest_table = 1024;
 
 // Calls v(bucket, row) for every row of every bucket, in bucket order and
 // within a bucket in table order.
-template <typename visit> constexpr void for_each_bucket_row(visit&& v) {
+template <typename visit>
+constexpr void for_each_bucket_row(std::span<const opcode_entry> table, visit&& v) {
     int bucket = 0;
     for (uint32_t major = 0; major < 64; ++major) {
-        std::array<uint16_t, opcode_count> rows{};
+        const sub_fields f = sub_fields_of(major);
+        std::array<uint16_t, largest_table> rows{};
+        std::array<key_bits, largest_table> keys{};
         size_t n = 0;
-        for (size_t i = 0; i < opcode_table.size(); ++i)
-            if (opcode_table[i].match >> 26 == major) rows[n++] = static_cast<uint16_t>(i);
+        for (size_t i = 0; i < table.size(); ++i) {
+            if (table[i].match >> 26 != major) continue;
+            keys[n] = key_bits_of(table[i], f);
+            rows[n++] = static_cast<uint16_t>(i);
+        }
         for (uint32_t key = 0; key < uint32_t(keys_of(major)); ++key, ++bucket) {
             for (size_t k = 0; k < n; ++k)
-                if (may_accept(opcode_table[rows[k]], major, key)) v(bucket, rows[k]);
+                if ((key & keys[k].fixed) == keys[k].value) v(bucket, rows[k]);
         }
     }
 }
 
-constexpr size_t bucket_rows_total = [] {
+constexpr size_t bucket_rows_of(std::span<const opcode_entry> table) {
     size_t n = 0;
-    for_each_bucket_row([&n](int, size_t) { ++n; });
+    for_each_bucket_row(table, [&n](int, size_t) { ++n; });
     return n;
-}();
+}
 
-struct opcode_index {
+template <size_t bucket_rows> struct opcode_index {
     std::array<sub_fields, 64> fields;                // per major opcode
     std::array<uint16_t, 64> first_bucket;            // per major opcode
     std::array<uint16_t, bucket_total + 1> first_row; // per bucket, into rows
-    std::array<uint16_t, bucket_rows_total> rows;     // table indices
+    std::array<uint16_t, bucket_rows> rows;           // table indices
+    static_assert(bucket_total < 65536 && bucket_rows < 65536);
 };
-static_assert(bucket_total < 65536 && bucket_rows_total < 65536 && opcode_count < 65536);
 
-constexpr opcode_index build_index() {
-    opcode_index index{};
+template <size_t bucket_rows>
+constexpr opcode_index<bucket_rows> build_index(std::span<const opcode_entry> table) {
+    opcode_index<bucket_rows> index{};
     int bucket = 0;
     for (uint32_t major = 0; major < 64; ++major) {
         index.fields[major] = sub_fields_of(major);
@@ -304,7 +374,7 @@ constexpr opcode_index build_index() {
         bucket += keys_of(major);
     }
     size_t n = 0;
-    for_each_bucket_row([&](int b, size_t i) {
+    for_each_bucket_row(table, [&](int b, size_t i) {
         ++index.first_row[size_t(b) + 1];
         index.rows[n++] = static_cast<uint16_t>(i);
     });
@@ -313,30 +383,52 @@ constexpr opcode_index build_index() {
     return index;
 }
 
-constexpr opcode_index lookup_index = build_index();
+static_assert(opcode_table.size() <= largest_table && release2_table.size() <= largest_table);
+constexpr auto default_index = build_index<bucket_rows_of(opcode_table)>(opcode_table);
+constexpr auto release2_index = build_index<bucket_rows_of(release2_table)>(release2_table);
 
-constexpr int indexed_lookup(uint32_t w) {
+// An index as the lookup reads it, whatever its size.
+struct index_view {
+    const sub_fields* fields;
+    const uint16_t* first_bucket;
+    const uint16_t* first_row;
+    const uint16_t* rows;
+    const opcode_entry* table;
+};
+
+template <size_t bucket_rows>
+constexpr index_view view_of(const opcode_index<bucket_rows>& index,
+                             std::span<const opcode_entry> table) {
+    return {index.fields.data(), index.first_bucket.data(), index.first_row.data(),
+            index.rows.data(), table.data()};
+}
+
+constexpr index_view default_view = view_of(default_index, opcode_table);
+constexpr index_view release2_view = view_of(release2_index, release2_table);
+
+constexpr int indexed_lookup(const index_view& index, uint32_t w) {
     const uint32_t major = w >> 26;
-    const size_t bucket = lookup_index.first_bucket[major] + key_of(lookup_index.fields[major], w);
-    for (int k = lookup_index.first_row[bucket]; k < lookup_index.first_row[bucket + 1]; ++k) {
-        const int i = lookup_index.rows[size_t(k)];
-        if (opcode_accepts(opcode_table[size_t(i)], w)) return i;
+    const size_t bucket = index.first_bucket[major] + key_of(index.fields[major], w);
+    for (int k = index.first_row[bucket]; k < index.first_row[bucket + 1]; ++k) {
+        const int i = index.rows[k];
+        if (opcode_accepts(index.table[i], w)) return i;
     }
     return -1;
 }
 
-constexpr int scan_lookup(uint32_t w) {
-    for (size_t i = 0; i < opcode_table.size(); ++i)
-        if (opcode_accepts(opcode_table[i], w)) return int(i);
+constexpr int scan_lookup(std::span<const opcode_entry> table, uint32_t w) {
+    for (size_t i = 0; i < table.size(); ++i)
+        if (opcode_accepts(table[i], w)) return int(i);
     return -1;
 }
 
-constexpr bool index_finds_every_row() {
-    for (const opcode_entry& e : opcode_table)
-        if (indexed_lookup(e.match) != scan_lookup(e.match)) return false;
+constexpr bool index_finds_every_row(const index_view& index, std::span<const opcode_entry> table) {
+    for (const opcode_entry& e : table)
+        if (indexed_lookup(index, e.match) != scan_lookup(table, e.match)) return false;
     return true;
 }
-static_assert(index_finds_every_row());
+static_assert(index_finds_every_row(default_view, opcode_table));
+static_assert(index_finds_every_row(release2_view, release2_table));
 
 // ---- properties by opcode ----------------------------------------------------
 
@@ -398,12 +490,23 @@ static_assert(
     }(),
     "jump_majors or extends_majors differ from the rows");
 
+std::span<const opcode_entry> active_opcode_table() {
+    if (has_flag(flag::release2)) return release2_table;
+    return opcode_table;
+}
+
 int find_opcode(uint32_t w) {
-    return indexed_lookup(w);
+    return indexed_lookup(has_flag(flag::release2) ? release2_view : default_view, w);
+}
+
+const opcode_entry* find_entry(uint32_t w) {
+    const index_view& index = has_flag(flag::release2) ? release2_view : default_view;
+    const int i = indexed_lookup(index, w);
+    return i >= 0 ? &index.table[i] : nullptr;
 }
 
 int find_opcode_by_scan(uint32_t w) {
-    return scan_lookup(w);
+    return scan_lookup(active_opcode_table(), w);
 }
 
 void check_opcode_entries(std::span<const opcode_entry> entries) {
@@ -428,5 +531,5 @@ void check_opcode_entries(std::span<const opcode_entry> entries) {
 }
 
 void opcode_selftest() {
-    check_opcode_entries(opcode_table);
+    check_opcode_entries(active_opcode_table());
 }

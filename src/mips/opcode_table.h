@@ -36,6 +36,32 @@ enum class operand_format : uint8_t {
     sync,           // sync stype
     cp0_move,       // mfc0 rt,Rrd.sel
     coprocessor,    // cop0 index
+    // Only in the Release 2 table (-R2):
+    no_operands,       // eret
+    wait_code,         // wait, or wait code when the code (bits 6 to 24) is not 0
+    reg_rt,            // di rt
+    rd_rt,             // rdpgpr rd,rt; seb, seh, wsbh rd,rt
+    clz,               // clz rd,rs
+    rdhwr,             // rdhwr rt,$rd
+    ext,               // ext rt,rs,pos,size: pos = sa, size = rd + 1
+    ins,               // ins rt,rs,pos,size: pos = sa, size = rd + 1 - sa (signed)
+    synci,             // synci simm(rs)
+    gpr_movcf,         // movf rd,rs,$fccN (N bits 18 to 20)
+    cp0_move_select,   // mfc0 rt,Rrd.sel with the Release 2 names of rd and sel under -c
+    load_store_fpu,    // lwc1 $ft,simm(rs)
+    fpu_three,         // add.s $fd,$fs,$ft
+    fpu_two,           // abs.s $fd,$fs
+    fpu_compare,       // c.eq.s [$fccN,]$fs,$ft (N bits 8 to 10, shown when not 0)
+    fpu_branch,        // bc1t [$fccN,]target (N bits 18 to 20, shown when not 0)
+    fpu_movcf,         // movf.s $fd,$fs,$fccN (N bits 18 to 20)
+    fpu_movzn,         // movz.s $fd,$fs,rt
+    fpu_gpr_move,      // mfc1 rt,$fs
+    fpu_control,       // cfc1 rt,$fs as $N
+    fpu_indexed_load,  // lwxc1 $fd,rt(rs)
+    fpu_indexed_store, // swxc1 $fs,rt(rs)
+    prefx,             // prefx hint,rt(rs): hint in bits 11 to 15
+    fpu_madd,          // madd.s $fd,$fr,$fs,$ft (fr bits 21 to 25)
+    alnv_ps,           // alnv.ps $fd,$fs,$ft,rs
 };
 
 // Properties of an instruction: the bits of opcode_entry::properties.
@@ -69,15 +95,21 @@ struct opcode_entry {
 };
 
 constexpr int opcode_count = 133;
+// The default table.
 extern const std::array<opcode_entry, opcode_count> opcode_table;
+// The table in use: the Release 2 table under -R2, else the default one.
+std::span<const opcode_entry> active_opcode_table();
 
 // True when entry e accepts word w: every non-operand bit equals e's match.
 constexpr bool opcode_accepts(const opcode_entry& e, uint32_t w) {
     return (w & ~(e.mask & OPERAND_BITS)) == e.match;
 }
 
-// Index of the first entry that accepts w, or -1. Uses a prebuilt index.
+// Index of the first entry of the table in use that accepts w, or -1. Uses a
+// prebuilt index.
 int find_opcode(uint32_t w);
+// That entry, or null.
+const opcode_entry* find_entry(uint32_t w);
 // The same answer by a plain scan of the table in order (reference for tests).
 int find_opcode_by_scan(uint32_t w);
 
@@ -105,8 +137,8 @@ inline uint16_t opcode_properties(uint32_t w) {
 // The properties of a word: its row's, or for a word no row accepts, those its
 // opcode fields tell.
 inline uint16_t word_properties(uint32_t w) {
-    int i = find_opcode(w);
-    return i >= 0 ? opcode_table[static_cast<size_t>(i)].properties : opcode_properties(w);
+    const opcode_entry* e = find_entry(w);
+    return e != nullptr ? e->properties : opcode_properties(w);
 }
 
 // Checks the table and prints its coverage to the current output stream.

@@ -19,6 +19,7 @@ constexpr uint32_t skip_jump_relocs = 0x0200; // -T: pass over relocation type 4
 constexpr uint32_t no_gpa = 0x0400;           // -NG: no global pointer area
 constexpr uint32_t not_object = 0x0800;       // -NO: input is a raw dump
 constexpr uint32_t little_endian = 0x1000;    // -LE, or a little-endian object
+constexpr uint32_t release2 = 0x2000;         // -R2: the MIPS32 Release 2 table with the FPU
 constexpr uint32_t sequence_unsafe = 0x4000;  // lui look-back crossed a jump
 constexpr uint32_t data_mode = 0x8000;        // words are shown as data
 } // namespace flag

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <set>
@@ -59,9 +60,9 @@ uint32_t option_flag(const std::string& option) {
 
 // Lines: word, options (tokens beginning with '-'), expected text; '#'
 // starts a comment line.
-std::vector<word_case> read_word_cases() {
-    std::ifstream file(PELORIN_TEST_DATA "/decode_words.txt");
-    EXPECT_TRUE(file) << "cannot open decode_words.txt";
+std::vector<word_case> read_word_cases(const std::string& name = "decode_words.txt") {
+    std::ifstream file(PELORIN_TEST_DATA "/" + name);
+    EXPECT_TRUE(file) << "cannot open " << name;
     std::vector<word_case> cases;
     std::string line;
     for (int number = 1; std::getline(file, line); ++number) {
@@ -104,6 +105,44 @@ TEST(DecodeWords, WriteTheExpectedText) {
         EXPECT_EQ(decode_text(data_file_address, c.word), c.expected + "\n")
             << "decode_words.txt line " << c.line << ": " << std::hex << c.word << " " << c.options;
     }
+}
+
+// The Release 2 table (-R2): its own expectations, and the words it leaves
+// to const lines (one word a line, '#' comments).
+TEST(DecodeWords, WriteTheExpectedTextUnderRelease2) {
+    std::vector<word_case> cases = read_word_cases("decode_words_r2.txt");
+    ASSERT_GT(cases.size(), 200u);
+    std::set<int> rows;
+    for (const word_case& c : cases) {
+        reset_decoder_state();
+        settings.flags = c.flags | flag::release2;
+        EXPECT_EQ(decode_text(data_file_address, c.word), c.expected + "\n")
+            << "decode_words_r2.txt line " << c.line << ": " << std::hex << c.word << " "
+            << c.options;
+        rows.insert(find_opcode(c.word));
+    }
+    // Every row that the Release 2 table adds is there at least once.
+    reset_decoder_state();
+    settings.flags = flag::release2;
+    const auto table = active_opcode_table();
+    for (int i = 0; i < static_cast<int>(table.size()) - opcode_count + 2; ++i)
+        EXPECT_TRUE(rows.count(i)) << table[size_t(i)].name;
+
+    std::ifstream file(PELORIN_TEST_DATA "/const_words_r2.txt");
+    ASSERT_TRUE(file) << "cannot open const_words_r2.txt";
+    int consts = 0;
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const uint32_t w = static_cast<uint32_t>(std::stoul(line, nullptr, 16));
+        reset_decoder_state();
+        settings.flags = flag::release2;
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "const\t0x%08x\t\t\n", w);
+        EXPECT_EQ(decode_text(data_file_address, w), expected);
+        ++consts;
+    }
+    EXPECT_GT(consts, 20);
+    reset_decoder_state();
 }
 
 TEST(DecodeWords, CoverEveryEntryUnderEachOptionSet) {

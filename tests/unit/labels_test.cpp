@@ -52,6 +52,13 @@ TEST_F(Labels, JrRaEndsAFunctionUnlessAShortForwardBranchJumpsOverIt) {
     EXPECT_EQ(function_end_check(end_check::query, 0x11c, jr_ra), 1);
 }
 
+TEST_F(Labels, JrHbRaEndsAFunctionUnderRelease2Only) {
+    EXPECT_EQ(function_end_check(end_check::track_query, 0x100, jr_hb_ra), 0);
+    settings.flags |= flag::release2;
+    EXPECT_EQ(function_end_check(end_check::track_query, 0x100, jr_hb_ra), 1);
+    EXPECT_EQ(function_end_check(end_check::track_query, 0x104, jr_ra), 1);
+}
+
 TEST_F(Labels, OnlyShortForwardConditionalBranchesExtendAFunction) {
     struct {
         uint32_t word;
