@@ -41,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int bit = 0; bit < 8; ++bit)
         if (switches & (1 << bit)) args.push_back(presentation[bit]);
     if (more & 0x01) args.push_back("-LE");
+    if (more & 0x40) args.push_back("-R2");
     if ((more & 0x06) != 0x06) args.push_back("-NO"); // mostly a raw dump
     if (more & 0x08) args.insert(args.end(), {"-m", "code.map"});
     if (lengths & 0x0f) args.insert(args.end(), {"-B", std::to_string(lengths & 0x3f)});
