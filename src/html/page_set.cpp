@@ -127,10 +127,18 @@ uint32_t next_marked_word(uint32_t k) {
     return count;
 }
 
+// The address of the word k of the bits, or when k is past them the word
+// before the start, which the listing does not reach.
+uint32_t linked_address(uint32_t k) {
+    return pages.linked_base + (k < pages.linked_count ? 4 * k : uint32_t(-4));
+}
+
 // Bits for the words from the input's position on, as many as the range and
-// the input hold.
-void take_linked_words(uint32_t start, int32_t size) {
+// the input hold, and no more than the pages can: the paged range holds at
+// most page_capacity pages of at most longest_page bytes each.
+void take_linked_words(uint32_t start, int32_t size, int64_t longest_page) {
     int64_t words = size > 0 ? size / 4 : 0;
+    words = std::min<int64_t>(words, page_capacity * longest_page / 4 + 1);
     FILE* input = settings.input;
     const long position = std::ftell(input);
     if (position >= 0 && std::fseek(input, 0, SEEK_END) == 0) {
@@ -244,10 +252,7 @@ void html_prepass() {
     int last = 0; // index of the last recorded page start
     uint32_t a = settings.start;
     int32_t remaining = settings.size;
-    take_linked_words(a, remaining);
-    mark_names_inside_words();
     pages.starts[0] = a;
-    mark_linked(a);
     total_functions = 0;
     // The range is read in blocks, a word at a time exactly as the listing
     // reads it.
@@ -260,6 +265,10 @@ void html_prepass() {
     // half times its size in words: once d / 6 > forced, that is, once d
     // reaches this many bytes.
     const int64_t cut_length = 6 * (int64_t(forced) + 1);
+    // (A page ends at most 8 bytes after the word that reaches the cut.)
+    take_linked_words(a, remaining, cut_length + 12);
+    mark_names_inside_words();
+    mark_linked(a);
     uint32_t page_start = a;
     // Once the last page start has been recorded, the paged range ends at the
     // word that ended the page.
@@ -309,7 +318,7 @@ void html_prepass() {
     }
     pages.count = last + 1;
     pages.current = 0;
-    pages.next_linked = pages.linked_base + 4 * next_marked_word(0);
+    pages.next_linked = linked_address(next_marked_word(0));
     fprintf(stderr, "%d HTML files\n", pages.count);
     fprintf(stderr, "%d total functions\n", total_functions);
     // -n only sizes the pages; the listing itself has no line limit.
@@ -319,7 +328,7 @@ void html_prepass() {
 
 void html_pass_linked_word() {
     const uint32_t k = (pages.next_linked - pages.linked_base) >> 2;
-    pages.next_linked = pages.linked_base + 4 * next_marked_word(k + 1);
+    pages.next_linked = linked_address(next_marked_word(k + 1));
 }
 
 void html_page_switch(uint32_t a) {
