@@ -70,10 +70,10 @@ struct line_text {
             static_cast<int>(put_hex_digits(text.data() + length, value, min_digits) - text.data());
     }
     // "%d".
-    void decimal(int32_t value) {
+    [[gnu::always_inline]] void decimal(int32_t value) {
         length = static_cast<int>(put_decimal(text.data() + length, value) - text.data());
     }
-    void reg(int x) { put(register_text(x)); }
+    [[gnu::always_inline]] void reg(int x) { put(register_text(x)); }
     // "$f%d": an FPU register.
     void fpr(int x) {
         put("$f");

@@ -495,14 +495,24 @@ std::span<const opcode_entry> active_opcode_table() {
     return opcode_table;
 }
 
+namespace {
+
+// The lookup in one of the two tables, with its index's place known while
+// compiling.
+template <const index_view& index> inline const opcode_entry* entry_in(uint32_t w) {
+    const int i = indexed_lookup(index, w);
+    return i >= 0 ? &index.table[i] : nullptr;
+}
+
+} // namespace
+
 int find_opcode(uint32_t w) {
     return indexed_lookup(has_flag(flag::release2) ? release2_view : default_view, w);
 }
 
 const opcode_entry* find_entry(uint32_t w) {
-    const index_view& index = has_flag(flag::release2) ? release2_view : default_view;
-    const int i = indexed_lookup(index, w);
-    return i >= 0 ? &index.table[i] : nullptr;
+    if (has_flag(flag::release2)) return entry_in<release2_view>(w);
+    return entry_in<default_view>(w);
 }
 
 int find_opcode_by_scan(uint32_t w) {
