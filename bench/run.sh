@@ -26,7 +26,8 @@
 #   symbols and relocations in 1.0 MiB of code.
 #
 # References: GNU objdump (-D -b binary -m mips -EB) on the same bytes for the
-# listing; the plain listing for the map; the text listing written to a file
+# listing; the plain listing for the map and for the listing with the Release 2
+# table (-R2); the text listing written to a file
 # in the same directory for the page set (creating 10000 files costs what the
 # file system asks: TMPDIR=/dev/shm shows the program's own share); objdump
 # -d -r for the object.
