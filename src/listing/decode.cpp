@@ -267,8 +267,12 @@ void decode_instruction(uint32_t address, uint32_t w) {
         t.put(",0x");
         t.hex(uimm(w), 1);
         break;
-    case load_store: // "%s,%d(%s)" rt, simm, rs
-        t.reg(r);
+    case load_store:     // "%s,%d(%s)" rt, simm, rs
+    case load_store_fpu: // "$f%d,%d(%s)" ft, simm, rs
+        if (entry.format == load_store_fpu)
+            t.fpr(r);
+        else
+            t.reg(r);
         t.put(',');
         t.decimal(simm(w));
         t.put('(');
@@ -335,7 +339,8 @@ void decode_instruction(uint32_t address, uint32_t w) {
         t.decimal(simm(w));
         break;
     case sync: t.decimal(sa(w)); break;
-    case cp0_move: // "%s,R%d" rt, rd, ".%d" sel when not 0; under -c "# %s"
+    case cp0_move:        // "%s,R%d" rt, rd, ".%d" sel when not 0; under -c "# %s"
+    case cp0_move_select: // the same, with the Release 2 names of rd and sel
         t.reg(r);
         t.put(",R");
         t.decimal(d);
@@ -343,7 +348,8 @@ void decode_instruction(uint32_t address, uint32_t w) {
         t.pad(t.length - operands_start);
         if (has_flag(flag::special_comments)) {
             t.put("# ");
-            t.put(cp0_register_names[d]);
+            t.put(entry.format == cp0_move ? cp0_register_names[static_cast<size_t>(d)]
+                                           : release2_cp0_name(d, sel(w)));
         }
         padded = false;
         break;
@@ -391,26 +397,6 @@ void decode_instruction(uint32_t address, uint32_t w) {
         t.reg(d), t.put(','), t.reg(s);
         t.put(",$fcc");
         t.decimal(fcc_of_branch(w));
-        break;
-    case cp0_move_select: // as cp0_move, with the Release 2 names of rd and sel
-        t.reg(r);
-        t.put(",R");
-        t.decimal(d);
-        if (sel(w) != 0) t.put('.'), t.decimal(sel(w));
-        t.pad(t.length - operands_start);
-        if (has_flag(flag::special_comments)) {
-            t.put("# ");
-            t.put(release2_cp0_name(d, sel(w)));
-        }
-        padded = false;
-        break;
-    case load_store_fpu: // "$f%d,%d(%s)" ft, simm, rs
-        t.fpr(r);
-        t.put(',');
-        t.decimal(simm(w));
-        t.put('(');
-        t.reg(s);
-        t.put(')');
         break;
     case fpu_three: // "$f%d,$f%d,$f%d" fd, fs, ft
         t.fpr(sa(w)), t.put(','), t.fpr(d), t.put(','), t.fpr(r);

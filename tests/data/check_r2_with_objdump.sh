@@ -74,7 +74,7 @@ for f in "$here/decode_words_r2.txt" "$here/const_words_r2.txt" \
     [ -r "$f" ] || { echo "cannot read $f" >&2; exit 2; }
 done
 
-exec python3 - "$objdump" "$here" "$src" "$verbose" <<'PYTHON'
+PYTHONPATH="$here${PYTHONPATH:+:$PYTHONPATH}" exec python3 - "$objdump" "$here" "$src" "$verbose" <<'PYTHON'
 import os
 import random
 import re
@@ -82,6 +82,8 @@ import struct
 import subprocess
 import sys
 import tempfile
+
+from expectations import read_cases  # tests/data/expectations.py
 
 objdump, here, src, verbose = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4] == "1"
 ADDRESS = 0x80001000
@@ -240,40 +242,6 @@ def objdump_canonical(mnemonic, operands):
 
 
 # --- pelorin's expected text -------------------------------------------------
-
-def unescape(s):
-    out, i = [], 0
-    while i < len(s):
-        if s[i] == "\\" and i + 1 < len(s):
-            i += 1
-            out.append({"t": "\t", "n": "\n"}.get(s[i], s[i]))
-        else:
-            out.append(s[i])
-        i += 1
-    return "".join(out)
-
-
-def read_cases(path):
-    cases = []
-    with open(path, encoding="utf-8") as f:
-        for number_, line in enumerate(f, 1):
-            line = line.rstrip("\n")
-            if not line or line[0] == "#":
-                continue
-            m = re.match(r"\s*(\S+)", line)
-            word = int(m.group(1), 16)
-            rest = line[m.end():]
-            options = []
-            while True:
-                m = re.match(r"\s*(-\S*)", rest)
-                if not m:
-                    break
-                options.append(m.group(1))
-                rest = rest[m.end():]
-            cases.append((number_, word, " ".join(options) or "-",
-                          set(options), unescape(rest.lstrip())))
-    return cases
-
 
 def read_words(path):
     words = []

@@ -87,13 +87,15 @@ if ! command -v python3 >/dev/null; then
 fi
 [ -r "$data" ] || { echo "cannot read $data" >&2; exit 2; }
 
-exec python3 - "$objdump" "$data" "$verbose" <<'PYTHON'
+PYTHONPATH="$here${PYTHONPATH:+:$PYTHONPATH}" exec python3 - "$objdump" "$data" "$verbose" <<'PYTHON'
 import os
 import re
 import struct
 import subprocess
 import sys
 import tempfile
+
+from expectations import read_cases  # tests/data/expectations.py
 
 objdump, data_path, verbose = sys.argv[1], sys.argv[2], sys.argv[3] == "1"
 ADDRESS = 0x80001000
@@ -120,40 +122,6 @@ class Bad(Exception):
 
 
 # --- the data file, read as decode_test.cpp reads it ------------------------
-
-def unescape(s):
-    out, i = [], 0
-    while i < len(s):
-        if s[i] == "\\" and i + 1 < len(s):
-            i += 1
-            out.append({"t": "\t", "n": "\n"}.get(s[i], s[i]))
-        else:
-            out.append(s[i])
-        i += 1
-    return "".join(out)
-
-
-def read_cases(path):
-    cases = []
-    with open(path, encoding="utf-8") as f:
-        for number, line in enumerate(f, 1):
-            line = line.rstrip("\n")
-            if not line or line[0] == "#":
-                continue
-            m = re.match(r"\s*(\S+)", line)
-            word = int(m.group(1), 16)
-            rest = line[m.end():]
-            options = []
-            while True:
-                m = re.match(r"\s*(-\S*)", rest)
-                if not m:
-                    break
-                options.append(m.group(1))
-                rest = rest[m.end():]
-            cases.append((number, word, " ".join(options) or "-",
-                          set(options), unescape(rest.lstrip())))
-    return cases
-
 
 # --- objdump ---------------------------------------------------------------
 
