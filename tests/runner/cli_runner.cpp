@@ -427,10 +427,14 @@ case_result run_case(const fs::path& case_dir, const std::vector<std::string>& w
                      base / "stdout", base / "stderr", target);
 
     // Wine itself may fail to start a program (its server going away
-    // between two runs); that says nothing about the program, so the case
-    // is run once more.
-    if (ran && options.windows && result.err.find("wine client error") != std::string::npos) {
-        std::printf("again %s: Wine failed to run it: %s", name.c_str(), result.err.c_str());
+    // between two runs), or end it midway with a status the program never
+    // gives (it ends with 0 or 255); that says nothing about the program, so
+    // the case is run again.
+    const bool wine_failed = result.err.find("wine client error") != std::string::npos ||
+                             (result.how.empty() && result.status != 0 && result.status != 255);
+    if (ran && options.windows && wine_failed) {
+        std::printf("again %s: Wine failed to run it (status %d): %s", name.c_str(), result.status,
+                    result.err.c_str());
         fs::remove_all(base, ec);
         return case_result::wine_failed;
     }
@@ -554,11 +558,12 @@ int main(int argc, char** argv) {
     int passed = 0, failed = 0, skipped = 0;
     for (const fs::path& dir : case_dirs) {
         case_result result = run_case(dir, wrapper, program, options);
-        if (result == case_result::wine_failed) result = run_case(dir, wrapper, program, options);
+        for (int again = 0; again < 2 && result == case_result::wine_failed; ++again)
+            result = run_case(dir, wrapper, program, options);
         switch (result) {
         case case_result::passed: ++passed; break;
         case case_result::wine_failed:
-            std::printf("FAIL %s: Wine failed to run it twice\n", dir.filename().c_str());
+            std::printf("FAIL %s: Wine failed to run it three times\n", dir.filename().c_str());
             ++failed;
             break;
         case case_result::failed: ++failed; break;
