@@ -3,6 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -10,6 +11,7 @@
 #include "html/page_set.h"
 #include "mips/opcode_table.h"
 #include "object/elf_loader.h"
+#include "object/elf_map.h"
 #include "symbols/map_file.h"
 #include "symbols/symbol_table.h"
 #include "util/output.h"
@@ -159,6 +161,26 @@ void size_to_next_symbol() {
     usage_error();
 }
 
+// -m: the symbol table of an ELF file, any other file as a text map. Only a
+// file that can be positioned is looked at: the bytes taken from a pipe
+// would be missing when the map reader opens it again. (zo_fseek would end
+// the run where this only asks.)
+void read_map(const char* path) {
+    constexpr unsigned char elf_magic[4] = {0x7f, 'E', 'L', 'F'};
+    FILE* file = zo_fopen(path, "rb");
+    unsigned char magic[4];
+    const bool elf = std::fseek(file, 0, SEEK_SET) == 0 && zo_fread(file, 4, magic) == 4 &&
+                     std::memcmp(magic, elf_magic, 4) == 0;
+    zo_fclose(file);
+    if (elf)
+        read_elf_map(path);
+    else
+        read_map_file(path);
+}
+
+// The $gp base came from an ELF map's _gp rather than from -GP.
+bool gp_from_map = false;
+
 // Options without a value that only set flag bits.
 struct switch_option {
     std::string_view key;
@@ -192,6 +214,7 @@ uint32_t switch_bits(std::string_view key) {
 
 void read_command_line(int argc, char** argv, const char* program_name) {
     usage_program_name = program_name;
+    gp_from_map = false;
     // --help and --version only as the one and only argument; anywhere else
     // they are what any other argument of four or more characters is.
     if (argc == 2) {
@@ -224,7 +247,10 @@ void read_command_line(int argc, char** argv, const char* program_name) {
             return argv[i++];
         };
         if (key == "m") {
-            read_map_file(value());
+            // A $gp base that an ELF map's _gp gave is one a later -GP may set.
+            const uint32_t gp_before = settings.gp_value;
+            read_map(value());
+            if (settings.gp_value != gp_before) gp_from_map = true;
         } else if (key == "o") {
             if (settings.offset != 0) usage_error();
             settings.offset = address_value(value());
@@ -259,7 +285,8 @@ void read_command_line(int argc, char** argv, const char* program_name) {
             if (extension < 1 || extension > 10000) usage_error();
             settings.function_extension = static_cast<int>(extension);
         } else if (key == "GP") {
-            if (settings.gp_value != 0) usage_error();
+            if (settings.gp_value != 0 && !gp_from_map) usage_error();
+            gp_from_map = false;
             settings.gp_value = address_value(value());
         } else if (uint32_t bits = switch_bits(key); bits != 0) {
             settings.flags |= bits;

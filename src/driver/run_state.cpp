@@ -12,6 +12,7 @@
 #include "listing/line_end.h"
 #include "listing/recent_words.h"
 #include "object/elf_loader.h"
+#include "object/elf_map.h"
 #include "symbols/map_file.h"
 #include "symbols/symbol_table.h"
 #include "util/run_settings.h"
@@ -25,6 +26,7 @@ void reset_run_state() {
     zo_reset_clock();
     reset_symbol_table();
     reset_map_file();
+    reset_elf_map();
     reset_object_loader();
     reset_page_set();
     reset_page_elements();

@@ -19,6 +19,18 @@ inline uint32_t ordered_value(const unsigned char* bytes, int n) {
     return value;
 }
 
+// The value of the n bytes (at most 4) at bytes in the order given, little
+// or big endian, whatever the input's is: for files of their own order.
+inline uint32_t ordered_value(const unsigned char* bytes, int n, bool little) {
+    uint32_t value = 0;
+    if (little) {
+        for (int i = n - 1; i >= 0; --i) value = value << 8 | bytes[i];
+    } else {
+        for (int i = 0; i < n; ++i) value = value << 8 | bytes[i];
+    }
+    return value;
+}
+
 // Byte i (in file order) of the n-byte value in the input's byte order.
 inline unsigned char ordered_byte(uint32_t value, int n, int i) {
     int shift = has_flag(flag::little_endian) ? 8 * i : 8 * (n - 1 - i);

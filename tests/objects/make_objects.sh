@@ -27,3 +27,5 @@ compile object_gcc_no_gpa -EB
 
 python3 "$here/make_crafted.py" "$cli"
 python3 "$here/make_robust.py" "$cli"
+# The ELF files that -m reads as maps (llvm-mc, ld.lld, llvm-objcopy, clang).
+"$here/elf_map/make.sh"

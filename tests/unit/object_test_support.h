@@ -20,6 +20,8 @@ struct elf_section {
     std::string data;    // contents; a NOBITS section (type 8) takes no bytes
     int64_t size = -1;   // sh_size when not the length of data
     int64_t offset = -1; // sh_offset when not where data was placed
+    uint32_t flags = 0;  // sh_flags
+    uint32_t link = 0;   // sh_link
 };
 
 // ELF header, section contents in order, section-name table, header table.
@@ -63,16 +65,17 @@ struct elf_builder {
         uint32_t names_offset = uint32_t(body.size());
         body += names;
         uint32_t table = uint32_t(body.size());
-        auto header = [&](uint32_t name, uint32_t kind, uint32_t offset, uint32_t size) {
-            return word(name) + word(kind) + word(0) + word(0) + word(offset) + word(size) +
-                   word(0) + word(0) + word(4) + word(0);
+        auto header = [&](uint32_t name, uint32_t kind, uint32_t offset, uint32_t size,
+                          uint32_t flags = 0, uint32_t link = 0) {
+            return word(name) + word(kind) + word(flags) + word(0) + word(offset) + word(size) +
+                   word(link) + word(0) + word(4) + word(0);
         };
         body += std::string(40, '\0');
         for (size_t i = 0; i < sections.size(); ++i) {
             const elf_section& s = sections[i];
             uint32_t size = s.size >= 0 ? uint32_t(s.size) : uint32_t(s.data.size());
             uint32_t offset = s.offset >= 0 ? uint32_t(s.offset) : placed[i];
-            body += header(name_at[i], s.type, offset, size);
+            body += header(name_at[i], s.type, offset, size, s.flags, s.link);
         }
         body += header(name_at.back(), 3, names_offset, uint32_t(names.size()));
         uint16_t count = uint16_t(sections.size() + 2);
