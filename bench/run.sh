@@ -23,14 +23,19 @@
 # - big.o: a MIPS ELF object of 4.4 MiB of code (10000 functions), 20000
 #   symbols and 50000 relocations (CALL16, GOT16), assembled by
 #   mips-linux-gnu-as from generated source; small.o: the same counts of
-#   symbols and relocations in 1.0 MiB of code.
+#   symbols and relocations in 1.0 MiB of code;
+# - big.elf / small.elf: a big-endian MIPS ELF executable whose one segment
+#   holds big.bin / small.bin at 0x80000000 and whose .symtab holds big.map's
+#   plain code names (inside the image) as functions, written by perl;
+#   exec.map: the same names as a map.
 #
 # References: GNU objdump (-D -b binary -m mips -EB) on the same bytes for the
 # listing; the plain listing for the map and for the listing with the Release 2
 # table (-R2); the text listing written to a file
 # in the same directory for the page set (creating 10000 files costs what the
 # file system asks: TMPDIR=/dev/shm shows the program's own share); objdump
-# -d -r for the object.
+# -d -r for the object; the image with exec.map (-m exec.map -o 80000000 -a
+# 80000000 -NO big.bin) for the executable (-E big.elf).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
@@ -158,6 +163,52 @@ make_object() { # f v c g fill output
 make_object 10000 10000 3 2 7 big.o
 make_object 6250 13750 5 3 0 small.o
 
+# The executable: the image as the one PT_LOAD segment of a big-endian MIPS
+# ELF executable at 0x80000000, with the plain code names of big.map (no '@'
+# names, no comment-only entries) as STT_FUNC symbols, each up to the next
+# one, in its .symtab; exec.map holds the same names for the reference run.
+# Written directly: ELF header, program header, .text, .symtab, .strtab,
+# .shstrtab, section headers. small.elf: the names inside its 1 MiB.
+awk '$1 !~ /^#/ && $2 != "//" && $2 !~ /^@/ { print $1, $2 }' big.map >exec.map
+make_elf() { # image output
+    perl -e '
+        my ($image, $map) = @ARGV;
+        open(my $in, "<:raw", $image) or die; my $code = do { local $/; <$in> };
+        my ($base, $text_at) = (0x80000000, 0x1000);
+        my $end = $base + length($code);
+        open($in, "<", $map) or die;
+        my @syms = sort { $a->[0] <=> $b->[0] } grep { $_->[0] < $end }
+            map { my @f = split; [hex($f[0]), $f[1]] } <$in>;
+        my ($symtab, $strtab) = ("\0" x 16, "\0");
+        for my $i (0 .. $#syms) {
+            my $next = $i < $#syms ? $syms[$i + 1][0] : $end;
+            # st_name st_value st_size st_info (global, function) st_other st_shndx (.text)
+            $symtab .= pack("NNNCCn", length($strtab), $syms[$i][0], $next - $syms[$i][0], 0x12, 0, 1);
+            $strtab .= "$syms[$i][1]\0";
+        }
+        my $shstrtab = "\0.text\0.symtab\0.strtab\0.shstrtab\0";
+        my $sym_at = $text_at + length($code);
+        my $str_at = $sym_at + length($symtab);
+        my $shstr_at = $str_at + length($strtab);
+        my $sh_at = ($shstr_at + length($shstrtab) + 3) & ~3;
+        # ELF32, big-endian; ET_EXEC, EM_MIPS, entry, e_phoff, e_shoff, e_flags
+        # (noreorder, o32, mips32), sizes and counts, e_shstrndx
+        my $out = "\x7fELF" . pack("CCC", 1, 2, 1) . "\0" x 9
+            . pack("nnNNNNNnnnnnn", 2, 8, 1, $base, 52, $sh_at, 0x50001001, 52, 32, 1, 40, 5, 4)
+            . pack("N8", 1, $text_at, $base, $base, length($code), length($code), 5, 0x1000); # PT_LOAD, R E
+        $out .= "\0" x ($text_at - length($out)) . $code . $symtab . $strtab . $shstrtab;
+        $out .= "\0" x ($sh_at - length($out));
+        # sh_name sh_type sh_flags sh_addr sh_offset sh_size sh_link sh_info sh_addralign sh_entsize
+        $out .= pack("N10", (0) x 10)
+            . pack("N10", 1, 1, 6, $base, $text_at, length($code), 0, 0, 16, 0)
+            . pack("N10", 7, 2, 0, 0, $sym_at, length($symtab), 3, 1, 4, 16)
+            . pack("N10", 15, 3, 0, 0, $str_at, length($strtab), 0, 0, 1, 0)
+            . pack("N10", 23, 3, 0, 0, $shstr_at, length($shstrtab), 0, 0, 1, 0);
+        print $out;' "$1" exec.map >"$2"
+}
+make_elf big.bin big.elf
+make_elf small.bin small.elf
+
 # ---- measuring -------------------------------------------------------------
 
 # once key output command...: runs the command once with its standard output
@@ -206,6 +257,8 @@ for ((round = 0; round < runs; ++round)); do
     once map /dev/null "$pelorin" -m big.map "${raw[@]}" big.bin
     once none /dev/null "$pelorin" -o 80000000 -a "$x_address" -s 40 -NO big.bin
     once x /dev/null "$pelorin" -m big.map -o 80000000 -a "$x_start" -x -NO big.bin
+    once emap /dev/null "$pelorin" -m exec.map "${raw[@]}" big.bin
+    once elf /dev/null "$pelorin" -E big.elf
     once txt text.lst "$pelorin" -A "${raw[@]}" big.bin
     once htm /dev/null "$pelorin" -h html -n 50 -A "${raw[@]}" big.bin
     once od /dev/null mips-linux-gnu-objdump -d -r big.o
@@ -216,6 +269,7 @@ for ((round = 0; round < runs; ++round)); do
     once s_r2 /dev/null "$pelorin" -R2 "${raw[@]}" small.bin
     once s_map /dev/null "$pelorin" -m big.map "${raw[@]}" small.bin
     once s_x /dev/null "$pelorin" -m big.map -o 80000000 -a "$x_start" -x -NO small.bin
+    once s_elf /dev/null "$pelorin" -E small.elf
     once s_htm /dev/null "$pelorin" -h html -n 50 -A "${raw[@]}" small.bin
     once s_o /dev/null "$pelorin" small.o
 done
@@ -225,12 +279,12 @@ rm -rf html index.htm && mkdir html
 "${pin[@]}" "$pelorin" -h html -n 50 -A "${raw[@]}" big.bin >/dev/null 2>&1 || true
 pages=$(find html -name '*.htm' | wc -l)
 targets=$(awk '/call targets$/ { print $1; exit }' html/calls.htm)
-for key in obj def all r2 map none x txt htm od o; do
+for key in obj def all r2 map none x emap elf txt htm od o; do
     printf -v "w_$key" '%s' "${W[$key]}"
     printf -v "c_$key" '%s' "${C[$key]}"
     printf -v "m_$key" '%s' "${M[$key]}"
 done
-for key in def all r2 map x htm o; do printf -v "s_$key" '%s' "${M[s_$key]}"; done
+for key in def all r2 map x elf htm o; do printf -v "s_$key" '%s' "${M[s_$key]}"; done
 
 text_mib() { mips-linux-gnu-objdump -h "$1" | awk '$2 == ".text" { print $3 }' |
     while read -r size; do awk -v b=$((0x$size)) 'BEGIN { printf "%.1f", b / 1048576 }'; done; }
@@ -239,6 +293,7 @@ small_code=$(text_mib small.o)
 relocs=$(mips-linux-gnu-readelf -r big.o | grep -c 'R_MIPS_\(CALL16\|GOT16\)' || true)
 symbols=$(mips-linux-gnu-readelf -s big.o | grep -c 'fn_\|var_' || true)
 map_lines=$(wc -l <big.map)
+elf_names=$(wc -l <exec.map)
 
 row() { # name wall cpu reference ref_wall ref_cpu figure target rss_small rss_big
     printf '| %s | %s / %s | %s | %s / %s | %s | %s | %s / %s | %s |\n' "$1" "$2" "$3" "$4" "$5" "$6" \
@@ -259,11 +314,14 @@ row "map of $map_lines lines ($((30000)) entries), whole image" "$w_map" "$c_map
     "$(extra "$c_map" "$c_def")" "< +10%" "$s_map" "$m_map"
 row "same map, -a $x_start -x (one function)" "$w_x" "$c_x" "no map, -s 40" "$w_none" "$c_none" \
     "$(awk -v a="$c_x" -v b="$c_none" 'BEGIN { printf "%+.0f ms", 1000 * (a - b) }') to load" "small" "$s_x" "$m_x"
+row "ELF executable, -E ($elf_names function symbols)" "$w_elf" "$c_elf" "its image, the same names as a map" \
+    "$w_emap" "$c_emap" "$(extra "$c_elf" "$c_emap")" "< +10%" "$s_elf" "$m_elf"
 row "HTML -h -n 50 -A ($pages files, $targets call targets)" "$w_htm" "$c_htm" \
     "text listing -A into a file" "$w_txt" "$c_txt" "$(ratio "$c_htm" "$c_txt")x (wall $(ratio "$w_htm" "$w_txt")x)" \
     "<= 1.5x" "$s_htm" "$m_htm"
 row "object: $big_code MiB code, $symbols symbols, $relocs relocations" "$w_o" "$c_o" "GNU objdump -d -r" \
     "$w_od" "$c_od" "$(ratio "$c_od" "$c_o")x objdump" "time; memory" "$s_o" "$m_o"
 echo
-echo "1 MiB versions: the first 1 MiB of the image (same map); the object with the same symbols and"
-echo "relocations in $small_code MiB of code. Target: every max RSS < 16384 KiB, growth within 10%."
+echo "1 MiB versions: the first 1 MiB of the image (same map; the executable with the names inside it);"
+echo "the object with the same symbols and relocations in $small_code MiB of code. Target: every max RSS"
+echo "< 16384 KiB, growth within 10%."

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the bundled sample: the "tinyrtos" firmware in firmware/, compiled for
-# big-endian MIPS32 and linked at 0x80000000, as a raw image (firmware.bin) and
-# a map file (firmware.map) made from its symbol table.
+# big-endian MIPS32 and linked at 0x80000000, as the linked executable
+# (firmware.elf), a raw image of it (firmware.bin) and a map file
+# (firmware.map) made from its symbol table.
 #
 # Needs clang, ld.lld, llvm-objcopy and llvm-nm. Small data (up to 8 bytes) goes
 # to .sdata/.sbss and is reached through $gp, so the listing shows gp-relative
@@ -20,18 +21,20 @@ for src in firmware/*.c firmware/*.S; do
     clang "${cflags[@]}" -c "$src" -o "$obj"
     objects+=("$obj")
 done
-ld.lld -EB -T firmware/link.ld --no-undefined "${objects[@]}" -o "$out/firmware.elf"
-llvm-objcopy -O binary "$out/firmware.elf" firmware.bin
+# 4 KiB pages rather than lld's 64 KiB for MIPS keep the committed ELF small
+# (the addresses, and so the image and the map, are the same).
+ld.lld -EB -T firmware/link.ld -z max-page-size=4096 --no-undefined "${objects[@]}" -o firmware.elf
+llvm-objcopy -O binary firmware.elf firmware.bin
 
 # The map: functions by name, data objects with the '@' prefix that switches
 # the listing to data lines, the $gp value at the entry point, and a few
 # comments. Local symbols of the same name in two files keep the first.
-gp=$(llvm-nm "$out/firmware.elf" | awk '$3 == "_gp" { print $1 }')
-entry=$(llvm-nm "$out/firmware.elf" | awk '$3 == "_start" { print $1 }')
+gp=$(llvm-nm firmware.elf | awk '$3 == "_gp" { print $1 }')
+entry=$(llvm-nm firmware.elf | awk '$3 == "_start" { print $1 }')
 {
     echo "# tinyrtos sample firmware, made by make_sample.sh"
     echo "$entry // \$gp=$gp"
-    llvm-nm -n -S --defined-only "$out/firmware.elf" | awk -v end="$(stat -c %s firmware.bin)" '
+    llvm-nm -n -S --defined-only firmware.elf | awk -v end="$(stat -c %s firmware.bin)" '
         # address [size] type name
         NF == 4 { addr = $1; type = $3; name = $4 }
         NF == 3 { addr = $1; type = $2; name = $3 }

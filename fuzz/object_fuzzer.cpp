@@ -1,6 +1,6 @@
-// ELF relocatable objects. A hash of the whole input chooses the options, so
-// an object file is a seed as it is: -D dump, -T, -NG, -LE, presentation
-// switches, a map with -x, an HTML page set now and then.
+// ELF relocatable objects and executables. A hash of the whole input chooses
+// the options, so an ELF file is a seed as it is: -D dump, -T, -NG, -LE, -E,
+// presentation switches, a map with -x, an HTML page set now and then.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,12 +31,21 @@ bool has_large_section(const uint8_t* data, size_t size) {
     const uint32_t table = field(data + 0x20, big_endian, 4);
     const uint32_t entry = field(data + 0x2e, big_endian, 2);
     const uint32_t count = field(data + 0x30, big_endian, 2);
-    if (entry < 0x18) return false;
-    for (uint32_t i = 0; i < count; ++i) {
+    for (uint32_t i = 0; entry >= 0x18 && i < count; ++i) {
         const uint64_t at = uint64_t(table) + uint64_t(i) * entry;
         if (at + 0x18 > size) break;
         const uint32_t section_size = field(data + at + 0x14, big_endian, 4);
         if (section_size > large_section && section_size < 0x80000000u) return true;
+    }
+    // An executable's segments under -E: p_filesz and p_memsz.
+    const uint32_t segments = field(data + 0x1c, big_endian, 4);
+    const uint32_t segment_count = field(data + 0x2c, big_endian, 2);
+    for (uint32_t i = 0; i < segment_count; ++i) {
+        const uint64_t at = uint64_t(segments) + uint64_t(i) * 0x20;
+        if (at + 0x20 > size) break;
+        if (field(data + at + 0x10, big_endian, 4) > large_section ||
+            field(data + at + 0x14, big_endian, 4) > large_section)
+            return true;
     }
     return false;
 }
@@ -62,6 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if ((hash & 0x0030) == 0x0010) args.push_back("-LE");
     if (hash & 0x0040) args.push_back("-A");
     if (hash & 0x0080) args.push_back("-c");
+    // Executables are listed under -E; objects take it too.
+    if ((hash & 0xc000) != 0) args.push_back("-E");
     if ((hash & 0x0300) == 0x0100) {
         args.insert(args.end(), {"-m", "code.map", "-a", "80000000", "-x"});
     }

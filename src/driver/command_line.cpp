@@ -1,5 +1,6 @@
 #include "driver/command_line.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -10,6 +11,7 @@
 
 #include "html/page_set.h"
 #include "mips/opcode_table.h"
+#include "object/elf_executable.h"
 #include "object/elf_loader.h"
 #include "object/elf_map.h"
 #include "symbols/map_file.h"
@@ -63,6 +65,7 @@ const char help_tail_text[] =
     "\n"
     "    not shown above:\n"
     "\t-R2\t\tMIPS32 Release 2 instructions, FPU (COP1, COP1X)\n"
+    "\t-E\t\tELF executable listed at its own addresses\n"
     "\t-D\t\tdump object header, sections, symbols, relocations\n"
     "\t-T\t\tpass over 26-bit jump relocations of an object\n"
     "\t--help\t\tthis text, as the only argument\n"
@@ -180,13 +183,34 @@ void read_map(const char* path) {
 
 // The $gp base came from an ELF map's _gp rather than from -GP.
 bool gp_from_map = false;
+// The size was taken from an end (-e, -x) and the start as it stood then.
+bool size_from_end = false;
+
+// Under -E the range is one of the executable's own addresses. Without a
+// start it begins at the image's first byte (a size from an end then counts
+// from there); a start below the image begins there; without a size it runs
+// to the end of the image. A range that ends before the image lists nothing.
+void fit_range_to_executable() {
+    const uint32_t base = executable.start;
+    const bool sized = settings.size != 0;
+    int64_t size = settings.size;
+    if (settings.start == 0) {
+        if (size_from_end) size = int64_t(uint32_t(settings.size)) - base;
+        settings.start = base;
+    } else if (settings.start < base) {
+        size -= int64_t(base - settings.start);
+        settings.start = base;
+    }
+    if (!sized) size = int64_t(executable.end) - settings.start;
+    settings.size = size > 0 ? int32_t(std::min<int64_t>(size, INT32_MAX)) : -1;
+}
 
 // Options without a value that only set flag bits.
 struct switch_option {
     std::string_view key;
     uint32_t bits;
 };
-constexpr std::array<switch_option, 14> switch_options{{
+constexpr std::array<switch_option, 15> switch_options{{
     {"g", flag::gcc_names},
     {"b", flag::braces},
     {"r", flag::relative},
@@ -201,6 +225,7 @@ constexpr std::array<switch_option, 14> switch_options{{
     {"NO", flag::not_object},
     {"NG", flag::no_gpa},
     {"R2", flag::release2},
+    {"E", flag::elf_image},
 }};
 
 // The bits a switch option sets; 0 for any other key.
@@ -215,6 +240,7 @@ uint32_t switch_bits(std::string_view key) {
 void read_command_line(int argc, char** argv, const char* program_name) {
     usage_program_name = program_name;
     gp_from_map = false;
+    size_from_end = false;
     // --help and --version only as the one and only argument; anywhere else
     // they are what any other argument of four or more characters is.
     if (argc == 2) {
@@ -260,11 +286,14 @@ void read_command_line(int argc, char** argv, const char* program_name) {
         } else if (key == "e") {
             if (settings.size != 0) usage_error();
             settings.size = static_cast<int32_t>(address_value(value()) - settings.start);
+            size_from_end = true;
         } else if (key == "s") {
             if (settings.size != 0) usage_error();
             settings.size = static_cast<int32_t>(address_value(value()));
+            size_from_end = false;
         } else if (key == "x") {
             size_to_next_symbol();
+            size_from_end = true;
         } else if (key == "n") {
             if (settings.line_budget != 0) usage_error();
             uint32_t lines = 0;
@@ -320,6 +349,7 @@ void start_run(int argc, char** argv) {
 
     settings.input = zo_fopen(settings.input_path, "rb");
     if (!has_flag(flag::not_object)) load_object(settings.start, settings.offset, settings.size);
+    if (executable.loaded) fit_range_to_executable();
     // A start below the offset gives a negative position: counted back from the end.
     zo_fseek(settings.input, static_cast<int32_t>(settings.start - settings.offset));
 

@@ -8,6 +8,7 @@
 #include "listing/labels.h"
 #include "listing/recent_words.h"
 #include "mips/byte_order.h"
+#include "util/address_gaps.h"
 #include "util/block_reader.h"
 #include "util/output.h"
 #include "util/run_settings.h"
@@ -96,6 +97,7 @@ void list_words() {
     // but it puts the position back, which is then the end of the block held
     // here.
     block_reader reader(settings.input);
+    address_gap gap = gap_after(settings.start);
     while (settings.line_budget > 0) {
         // size counts down the bytes still to list; a trailing part word is
         // not listed. (Checked before subtracting, so a size near the lowest
@@ -104,6 +106,17 @@ void list_words() {
         settings.size -= 4;
         const unsigned char* bytes;
         if (reader.take_words(1, &bytes) == 0) break;
+        // The zeros of a gap are read but not listed; a run of equal words
+        // does not fold across one.
+        if (settings.start >= gap.start) {
+            if (settings.start < gap.end) {
+                settings.start += 4;
+                repeat_count = 0;
+                continue;
+            }
+            if (html) html_pass_gap(gap.end);
+            gap = gap_after(settings.start);
+        }
         // (The switch itself checks the same; asked here first, the call is
         // made once per page rather than once per word.)
         if (html && pages.current < pages.count && pages.starts[pages.current] == settings.start)

@@ -11,6 +11,7 @@
 #include "listing/labels.h"
 #include "listing/line_end.h"
 #include "listing/recent_words.h"
+#include "object/elf_executable.h"
 #include "object/elf_loader.h"
 #include "object/elf_map.h"
 #include "symbols/map_file.h"
@@ -28,6 +29,7 @@ void reset_run_state() {
     reset_map_file();
     reset_elf_map();
     reset_object_loader();
+    reset_executable();
     reset_page_set();
     reset_page_elements();
     reset_call_targets();

@@ -15,6 +15,7 @@
 #include "mips/function_end.h"
 #include "mips/opcode_table.h"
 #include "symbols/symbol_table.h"
+#include "util/address_gaps.h"
 #include "util/block_reader.h"
 #include "util/output.h"
 #include "util/run_settings.h"
@@ -252,7 +253,7 @@ void html_prepass() {
     int last = 0; // index of the last recorded page start
     uint32_t a = settings.start;
     int32_t remaining = settings.size;
-    pages.starts[0] = a;
+    pages.starts[0] = past_gap(a);
     total_functions = 0;
     // The range is read in blocks, a word at a time exactly as the listing
     // reads it.
@@ -268,8 +269,9 @@ void html_prepass() {
     // (A page ends at most 8 bytes after the word that reaches the cut.)
     take_linked_words(a, remaining, cut_length + 12);
     mark_names_inside_words();
-    mark_linked(a);
-    uint32_t page_start = a;
+    mark_linked(pages.starts[0]);
+    uint32_t page_start = pages.starts[0];
+    address_gap gap = gap_after(a);
     // Once the last page start has been recorded, the paged range ends at the
     // word that ended the page.
     bool full = false;
@@ -282,6 +284,11 @@ void html_prepass() {
         if (words == 0) break; // a part word at the end is not listed
         remaining -= 4 * words;
         for (; words > 0; --words, p += 4, a += 4) {
+            // The zeros of a gap are not listed.
+            if (a >= gap.start) {
+                if (a < gap.end) continue;
+                gap = gap_after(a);
+            }
             uint32_t word = assemble_word(p);
             mark_jump_target(a, word);
             int32_t d = static_cast<int32_t>(a - page_start);
@@ -294,7 +301,8 @@ void html_prepass() {
             if (end_page) {
                 // The page ends after this word and the next one: for a
                 // function end, the jump's delay slot.
-                page_start = a + 8;
+                // (A page that would start in a gap starts at its end.)
+                page_start = past_gap(a + 8);
                 pages.starts[++last] = page_start;
                 mark_linked(page_start);
                 if (last == last_page_index) {
@@ -329,6 +337,11 @@ void html_prepass() {
 void html_pass_linked_word() {
     const uint32_t k = (pages.next_linked - pages.linked_base) >> 2;
     pages.next_linked = linked_address(next_marked_word(k + 1));
+}
+
+void html_pass_gap(uint32_t end) {
+    if (pages.next_linked >= end || end < pages.linked_base) return;
+    pages.next_linked = linked_address(next_marked_word((end - pages.linked_base) >> 2));
 }
 
 void html_page_switch(uint32_t a) {

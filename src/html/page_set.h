@@ -35,6 +35,9 @@ extern int total_functions;
 void html_prepass();
 // Opens the next page when a is the next page start (HTML output only).
 void html_page_switch(uint32_t a);
+// The listing has passed a gap that ends at end: a word linked to inside it
+// is not waited for.
+void html_pass_gap(uint32_t end);
 // Closes the last page and writes calls.htm and symbols.htm.
 void html_close_pages();
 // Page start of the page holding a, when a is in the paged range; else false.

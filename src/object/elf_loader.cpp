@@ -8,6 +8,7 @@
 #include <array>
 #include <cstring>
 
+#include "object/elf_executable.h"
 #include "object/object_symbols.h"
 #include "symbols/symbol_table.h"
 #include "util/block_cache.h"
@@ -292,14 +293,21 @@ void load_object(uint32_t& start, uint32_t& offset, int32_t& size) {
     const uint16_t section_count = object_half(h + 48), names_index = object_half(h + 50);
 
     if (has_flag(flag::dump_object)) dump_header(h, type, machine);
-    start = 0;
-    offset = 0;
 
     if (elf_class != 1) input_fault("not a 32-bit object");
     if (elf_data == 2 && has_flag(flag::little_endian)) input_fault("big endian object");
     if (elf_data != 1 && elf_data != 2) input_fault("not a little nor big endian object");
     if (elf_version != 1 || version != 1) input_fault("not a current ELF version");
+    if (type == 2 && has_flag(flag::elf_image)) {
+        // The range stays as given: it is one of the executable's addresses.
+        load_executable(h);
+        cached_object = nullptr;
+        offset = settings.offset;
+        return;
+    }
     if (type != 1) input_fault("not a relocatable file");
+    start = 0;
+    offset = 0;
     if (machine != 8) input_fault("not a MIPS object");
     if (header_size != elf_header_size) input_fault("bad ELF header size");
     if (entry_size != section_header_size) input_fault("bad section header size");

@@ -72,11 +72,13 @@ uint32_t elf_word(const unsigned char* bytes) {
 
 // The fields of a section header that the reader uses.
 struct elf_section {
-    uint32_t type;   // sh_type
-    uint32_t flags;  // sh_flags
-    uint32_t offset; // sh_offset
-    uint32_t size;   // sh_size
-    uint32_t link;   // sh_link: for a symbol table, its string table
+    uint32_t name;    // sh_name: offset of the name in the section-name table
+    uint32_t type;    // sh_type
+    uint32_t flags;   // sh_flags
+    uint32_t address; // sh_addr
+    uint32_t offset;  // sh_offset
+    uint32_t size;    // sh_size
+    uint32_t link;    // sh_link: for a symbol table, its string table
 };
 
 elf_section read_section(uint32_t index) {
@@ -85,21 +87,25 @@ elf_section read_section(uint32_t index) {
                     section_header_size))
         elf_fault("section header read error");
     // 0 sh_name, 4 sh_type, 8 sh_flags, 12 sh_addr, 16 sh_offset, 20 sh_size, 24 sh_link
-    return {elf_word(b + 4), elf_word(b + 8), elf_word(b + 16), elf_word(b + 20), elf_word(b + 24)};
+    return {elf_word(b),      elf_word(b + 4),  elf_word(b + 8), elf_word(b + 12),
+            elf_word(b + 16), elf_word(b + 20), elf_word(b + 24)};
 }
 
 // The name at name_offset of the string table, cut at elf_name_limit
-// characters, in text (room for elf_name_limit + 1).
-std::string_view read_name(const elf_section& strings, uint32_t name_offset, char* text) {
-    if (name_offset >= strings.size) elf_fault("symbol name beyond the string table");
+// characters, in text (room for elf_name_limit + 1). what is "symbol" or
+// "section", for the messages.
+std::string_view read_name(const elf_section& strings, uint32_t name_offset, char* text,
+                           const char* what = "symbol") {
+    if (name_offset >= strings.size)
+        zo_message("%s: %s name beyond the string table", elf_path, what);
     // Never more than the table holds, nor more than a name can keep.
-    const int n = int(std::min<uint32_t>(strings.size - name_offset, elf_name_limit + 1));
+    const size_t n = std::min<uint32_t>(strings.size - name_offset, elf_name_limit + 1);
     if (!cache.read(uint64_t(strings.offset) + name_offset, reinterpret_cast<unsigned char*>(text),
-                    n))
+                    int(n)))
         elf_fault("symbol read error");
-    if (const void* end = std::memchr(text, 0, size_t(n)))
+    if (const void* end = std::memchr(text, 0, n))
         return {text, size_t(static_cast<const char*>(end) - text)};
-    if (n <= elf_name_limit) elf_fault("symbol name without terminator");
+    if (n <= elf_name_limit) zo_message("%s: %s name without terminator", elf_path, what);
     return {text, size_t(elf_name_limit)};
 }
 
@@ -146,7 +152,6 @@ void enter_symbol(std::string_view name, bool data, uint32_t value) {
 void read_symbols(const elf_section& symbols) {
     if (symbols.link >= section_total) elf_fault("bad string table index");
     const elf_section strings = read_section(symbols.link);
-    named_here.fill(0);
     const uint32_t total = symbols.size / symbol_entry_size;
     // Entry 0 is the null symbol.
     for (uint32_t i = 1; i < total; ++i) {
@@ -166,6 +171,33 @@ void read_symbols(const elf_section& symbols) {
         if (name == "_gp" && section != 0 && settings.gp_value == 0) settings.gp_value = value;
         const entry_kind kind = kind_of(info, size, section, name);
         if (kind != entry_kind::none) enter_symbol(name, kind == entry_kind::data, value);
+    }
+}
+
+// True when a name of the kind asked for (data or code) stands at address.
+bool named_alike(uint32_t address, bool data) {
+    for (int i = 0; i < symbol_count; ++i) {
+        const symbol_entry& e = symbol_table[i];
+        if (e.address == address && e.name[0] != '\0' && (e.name[0] == '@') == data) return true;
+    }
+    return false;
+}
+
+// A label at the start of each allocated section that holds bytes, made of
+// its name: ".text" becomes "_text", ".rodata" the data name "@_rodata". It
+// is left out where a name of its kind stands already: it is there to switch
+// the listing to code or to data lines.
+void read_section_labels(uint32_t names_index) {
+    if (names_index >= section_total) elf_fault("bad section name table index");
+    const elf_section names = read_section(names_index);
+    // (The names the symbols took stay taken: a section name meets them.)
+    for (uint32_t i = 1; i < section_total; ++i) {
+        const elf_section s = read_section(i);
+        if (!(s.flags & section_allocated) || s.size == 0 || s.name == 0) continue;
+        char text[elf_name_limit + 1];
+        const std::string_view name = read_name(names, s.name, text, "section");
+        const bool data = !(s.flags & section_executable);
+        if (!name.empty() && !named_alike(s.address, data)) enter_symbol(name, data, s.address);
     }
 }
 
@@ -191,9 +223,10 @@ int map_name_of(std::string_view name, char* text) {
     return length;
 }
 
-void read_elf_map(const char* path) {
+void read_elf_map(const char* path, bool section_labels) {
     expect_many_symbols();
     elf_path = path;
+    named_here.fill(0);
     open_elf = zo_fopen(path, "rb");
     cache.start(open_elf, false);
 
@@ -221,6 +254,7 @@ void read_elf_map(const char* path) {
             break;
         }
     }
+    if (section_labels && section_total != 0) read_section_labels(elf_half(h + 50));
     FILE* elf = open_elf;
     open_elf = nullptr;
     zo_fclose(elf);

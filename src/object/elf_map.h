@@ -11,8 +11,10 @@ constexpr int elf_name_limit = 190;
 // table, in the file's own byte order, then sorts the table: functions and
 // code labels as code names, objects and the names of memory without code
 // as data names ('@'). A symbol _gp gives settings.gp_value, unless that is
-// set already.
-void read_elf_map(const char* path);
+// set already. With section_labels, each allocated section that holds bytes
+// also gets a name at its start, made of its own (code sections a code name,
+// the others a data name), unless a name of that kind stands there already.
+void read_elf_map(const char* path, bool section_labels = false);
 
 // Makes a valid map name of an ELF symbol's name: every character but a..z,
 // A..Z, 0..9 and '_' becomes '_', and a name that would then begin with a

@@ -54,6 +54,17 @@ FILE* zo_fopen(const char* path, const char* mode) {
     return stream;
 }
 
+FILE* zo_ftemp(const char* name) {
+    errno = 0;
+    FILE* stream = platform_temporary_file();
+    if (stream == nullptr) zo_error(name, "*can't open");
+    if (stream_name* slot = slot_of(stream)) {
+        release(*slot);
+        *slot = {zo_strjoin(name, nullptr), true, true};
+    }
+    return stream;
+}
+
 int zo_fclose(FILE* stream) {
     if (stream == nullptr) return 0;
     const char* name = zo_fname(stream);

@@ -33,6 +33,10 @@ int64_t platform_clock_count();
 char* platform_ctime(time_t when);
 // fopen; a mode holding 'x' creates the file and fails when it exists.
 FILE* platform_fopen(const char* path, const char* mode);
+// A new empty file for reading and writing that no name leads to and that
+// goes away when it is closed or the program ends, however it ends; null
+// when none can be made (errno tells why).
+FILE* platform_temporary_file();
 // The stream's file descriptor, -1 when it has none.
 int platform_descriptor(FILE* stream);
 // Removes path when the program is ended by a signal (a broken pipe,

@@ -62,6 +62,12 @@ FILE* platform_fopen(const char* path, const char* mode) {
     return fopen(path, mode);
 }
 
+// tmpfile removes the file's name as it creates it: not even a kill leaves
+// it behind.
+FILE* platform_temporary_file() {
+    return std::tmpfile();
+}
+
 int platform_descriptor(FILE* stream) {
     return fileno(stream);
 }

@@ -1,7 +1,7 @@
 // The Windows side of the utility library: backslash paths with drive names,
 // the performance counter as the millisecond clock, the ZO_FWINE start-up
-// prompt, an exclusive fopen, a time text for negative times and the removal
-// of the image file when Ctrl-C or a termination ends the program.
+// prompt, an exclusive fopen, a temporary file without a name, a time text for negative times and
+// the removal of the image file when Ctrl-C or a termination ends the program.
 #include <windows.h>
 
 #include <cerrno>
@@ -88,6 +88,35 @@ FILE* platform_fopen(const char* path, const char* mode) {
         _close(fd);
         errno = error;
     }
+    return stream;
+}
+
+// The C runtime's tmpfile creates its file in the root folder of the drive,
+// where a user may not write. This one lies in the user's folder for
+// temporary files, and the system deletes it when its one handle closes,
+// also when the process is ended from outside.
+FILE* platform_temporary_file() {
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t path[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"plr", 0, path) == 0) {
+        errno = EACCES;
+        return nullptr;
+    }
+    HANDLE handle = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        DeleteFileW(path);
+        errno = EACCES;
+        return nullptr;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+    if (descriptor < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    FILE* stream = _fdopen(descriptor, "w+b");
+    if (stream == nullptr) _close(descriptor);
     return stream;
 }
 

@@ -22,6 +22,7 @@ constexpr uint32_t little_endian = 0x1000;    // -LE, or a little-endian object
 constexpr uint32_t release2 = 0x2000;         // -R2: the MIPS32 Release 2 table with the FPU
 constexpr uint32_t sequence_unsafe = 0x4000;  // lui look-back crossed a jump
 constexpr uint32_t data_mode = 0x8000;        // words are shown as data
+constexpr uint32_t elf_image = 0x10000;       // -E: an ELF executable at its own addresses
 } // namespace flag
 
 struct run_settings {

@@ -56,6 +56,10 @@ extern int zo_lineno;
 // Opens a stream and names it; ends the program when it can not be opened.
 // A mode holding 'x' creates the file and fails when it exists already.
 FILE* zo_fopen(const char* path, const char* mode);
+// Opens a new temporary file for reading and writing that no path leads to
+// and that goes away when it is closed or the program ends, under the
+// display name given; ends the program when none can be made.
+FILE* zo_ftemp(const char* name);
 // Closes a stream (null is ignored); ends the program on a closing error, and
 // with "*write error" when a stream opened for writing lost any of its writes.
 int zo_fclose(FILE* stream);

@@ -29,3 +29,5 @@ python3 "$here/make_crafted.py" "$cli"
 python3 "$here/make_robust.py" "$cli"
 # The ELF files that -m reads as maps (llvm-mc, ld.lld, llvm-objcopy, clang).
 "$here/elf_map/make.sh"
+# The ELF executables of the -E cases (llvm-mc, ld.lld, llvm-objcopy, clang).
+"$here/executables/make.sh"

@@ -1,0 +1,29 @@
+// A MIPS ELF executable under -E: its loadable memory as an image file at
+// its own addresses, its symbols and sections as names.
+#pragma once
+
+#include <cstdint>
+
+// The addresses the image file holds: the part of the executable's memory
+// that is listed when no range is given. All zero when no executable was
+// loaded.
+struct executable_image {
+    bool loaded;
+    uint32_t start; // address of the image file's first byte
+    uint64_t end;   // address after its last byte
+};
+
+extern executable_image executable;
+
+// Turns the ELF executable at settings.input, whose header h (52 bytes) has
+// been read and found 32-bit, of a known byte order and current, into an
+// image file that replaces it as settings.input; enters its names. Every
+// PT_LOAD segment lies at its p_vaddr (zeros from p_filesz to p_memsz); a
+// file without program headers gives its allocated sections at sh_addr. The
+// space between them is not listed. When that space passes 16 MiB in all,
+// the image is only the part around settings.start, or around the entry
+// point when no start was given.
+void load_executable(const unsigned char* h);
+
+// Back to the state before any executable was loaded (for tests).
+void reset_executable();
