@@ -188,8 +188,9 @@ bool size_from_end = false;
 
 // Under -E the range is one of the executable's own addresses. Without a
 // start it begins at the image's first byte (a size from an end then counts
-// from there); a start below the image begins there; without a size it runs
-// to the end of the image. A range that ends before the image lists nothing.
+// from there); a start below the image begins there; it runs to the end of
+// the image at most, and there without a size. A range that ends before the
+// image lists nothing.
 void fit_range_to_executable() {
     const uint32_t base = executable.start;
     const bool sized = settings.size != 0;
@@ -201,7 +202,9 @@ void fit_range_to_executable() {
         size -= int64_t(base - settings.start);
         settings.start = base;
     }
-    if (!sized) size = int64_t(executable.end) - settings.start;
+    // Never past the image: the bytes behind it are no memory of the file.
+    const int64_t rest = int64_t(executable.end) - settings.start;
+    if (!sized || size > rest) size = rest;
     settings.size = size > 0 ? int32_t(std::min<int64_t>(size, INT32_MAX)) : -1;
 }
 

@@ -13,6 +13,7 @@
 #include "listing/recent_words.h"
 #include "object/elf_executable.h"
 #include "object/elf_loader.h"
+#include "object/linked_object.h"
 #include "object/elf_map.h"
 #include "symbols/map_file.h"
 #include "symbols/symbol_table.h"
@@ -30,6 +31,7 @@ void reset_run_state() {
     reset_elf_map();
     reset_object_loader();
     reset_executable();
+    reset_linked_object();
     reset_page_set();
     reset_page_elements();
     reset_call_targets();

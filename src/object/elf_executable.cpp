@@ -31,6 +31,9 @@ constexpr uint64_t far_apart = uint64_t(16) << 20;
 // File positions go through zo_fseek's signed 32-bit offset.
 constexpr uint64_t position_limit = 0x7fffffff;
 constexpr int copy_block = 16384;
+// Zero bytes behind the image: more than the data display reads at an
+// address.
+constexpr uint32_t image_tail = 64;
 
 // A stretch of memory and the file bytes it begins with.
 struct segment {
@@ -180,7 +183,7 @@ void load_executable(const unsigned char* h) {
     const uint32_t start = segments[first].address;
     uint64_t end = 0;
     for (int i = first; i < last; ++i) end = std::max(end, segments[i].end);
-    if (end - start > position_limit) executable_fault("image too large");
+    if (end - start + image_tail > position_limit) executable_fault("image too large");
     mark_gaps(first, last);
 
     // Names first: the map reader opens the file by its path once more.
@@ -190,20 +193,18 @@ void load_executable(const unsigned char* h) {
     FILE* image = zo_ftemp(name);
     unfinished_image = image;
     zo_free(name);
-    uint64_t written = 0;
     for (int i = first; i < last; ++i) {
         const segment& s = segments[i];
         if (s.file_size == 0) continue;
         // Past the file's end the seek leaves zeros between.
         zo_fseek(image, int32_t(s.address - start));
         copy_bytes(image, s.offset, s.file_size);
-        written = std::max(written, uint64_t(s.address - start) + s.file_size);
     }
-    // The zeros at the end take one byte written at the last position.
-    if (written < end - start) {
-        zo_fseek(image, int32_t(end - start - 1));
-        if (std::fputc(0, image) == EOF) zo_error(zo_fname(image), "*write error");
-    }
+    // The zeros at the end take one byte written at the last position; a
+    // few more behind the image let the data display read its window of
+    // bytes up to the end. (The listing stops at the end.)
+    zo_fseek(image, int32_t(end - start + image_tail - 1));
+    if (std::fputc(0, image) == EOF) zo_error(zo_fname(image), "*write error");
     zo_fflush(image);
 
     settings.input = nullptr;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "object/elf_executable.h"
+#include "object/linked_object.h"
 #include "object/object_symbols.h"
 #include "symbols/symbol_table.h"
 #include "util/block_cache.h"
@@ -303,6 +304,11 @@ void load_object(uint32_t& start, uint32_t& offset, int32_t& size) {
         load_executable(h);
         cached_object = nullptr;
         offset = settings.offset;
+        return;
+    }
+    if (type == 1 && has_flag(flag::elf_image)) {
+        load_linked_object(h, start, offset, size);
+        cached_object = nullptr;
         return;
     }
     if (type != 1) input_fault("not a relocatable file");

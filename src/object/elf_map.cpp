@@ -29,10 +29,15 @@ constexpr uint32_t section_executable = 0x4; // SHF_EXECINSTR: it holds code
 // Section indexes from here on (absolute 0xfff1, common 0xfff2, ...) name no
 // section header; 0 is undefined.
 constexpr uint16_t first_reserved_index = 0xff00;
+constexpr uint16_t section_common = 0xfff2;
 
 // st_info: type in the low four bits, binding in the high four.
 constexpr uint8_t type_untyped = 0, type_object = 1, type_function = 2;
 constexpr uint8_t binding_global = 1, binding_weak = 2;
+
+// Where the sections of the object being read lie; null for a file read at
+// its own addresses.
+const elf_layout* layout = nullptr;
 
 // The ELF file being read; null outside read_elf_map. A bad entry ends the
 // program with it still open.
@@ -130,6 +135,26 @@ entry_kind kind_of(uint8_t info, uint32_t size, uint16_t section, std::string_vi
     return entry_kind::data;
 }
 
+// What a symbol of an object laid out becomes, and its address: a symbol of
+// a placed section as in a map, at the section's address plus its value; an
+// undefined global or weak one a code name and a common one a data name, at
+// the made-up address of its index. _gp_disp stands for GP - P, no place.
+entry_kind laid_out_kind(uint8_t info, uint32_t size, uint16_t section, std::string_view name,
+                         uint32_t index, uint32_t& address) {
+    const uint8_t binding = info >> 4;
+    if (name.empty() || name == "_gp_disp") return entry_kind::none;
+    if (section == 0 || section == section_common) {
+        if (section == 0 && binding != binding_global && binding != binding_weak)
+            return entry_kind::none;
+        address = undefined_symbol_address(index);
+        return section == 0 ? entry_kind::code : entry_kind::data;
+    }
+    if (section >= layout->section_count || layout->section_address[section] == 0)
+        return entry_kind::none;
+    address += layout->section_address[section];
+    return kind_of(info, size, section, name);
+}
+
 // Enters the map name of an ELF name at value. A name that an earlier symbol
 // of the file took gets the first free suffix _2, _3, ...; a name of an
 // earlier map is a repeat at the same address and an error at another.
@@ -169,8 +194,11 @@ void read_symbols(const elf_section& symbols) {
         // The file's own _gp, absolute or not, is the base of offset($gp)
         // terms unless one was given before.
         if (name == "_gp" && section != 0 && settings.gp_value == 0) settings.gp_value = value;
-        const entry_kind kind = kind_of(info, size, section, name);
-        if (kind != entry_kind::none) enter_symbol(name, kind == entry_kind::data, value);
+        uint32_t address = value;
+        const entry_kind kind = layout == nullptr
+                                    ? kind_of(info, size, section, name)
+                                    : laid_out_kind(info, size, section, name, i, address);
+        if (kind != entry_kind::none) enter_symbol(name, kind == entry_kind::data, address);
     }
 }
 
@@ -194,10 +222,15 @@ void read_section_labels(uint32_t names_index) {
     for (uint32_t i = 1; i < section_total; ++i) {
         const elf_section s = read_section(i);
         if (!(s.flags & section_allocated) || s.size == 0 || s.name == 0) continue;
+        uint32_t address = s.address;
+        if (layout != nullptr) {
+            if (i >= layout->section_count || layout->section_address[i] == 0) continue;
+            address = layout->section_address[i];
+        }
         char text[elf_name_limit + 1];
         const std::string_view name = read_name(names, s.name, text, "section");
         const bool data = !(s.flags & section_executable);
-        if (!name.empty() && !named_alike(s.address, data)) enter_symbol(name, data, s.address);
+        if (!name.empty() && !named_alike(address, data)) enter_symbol(name, data, address);
     }
 }
 
@@ -223,9 +256,10 @@ int map_name_of(std::string_view name, char* text) {
     return length;
 }
 
-void read_elf_map(const char* path, bool section_labels) {
+void read_elf_map(const char* path, bool section_labels, const elf_layout* laid_out) {
     expect_many_symbols();
     elf_path = path;
+    layout = laid_out;
     named_here.fill(0);
     open_elf = zo_fopen(path, "rb");
     cache.start(open_elf, false);
@@ -257,6 +291,7 @@ void read_elf_map(const char* path, bool section_labels) {
     if (section_labels && section_total != 0) read_section_labels(elf_half(h + 50));
     FILE* elf = open_elf;
     open_elf = nullptr;
+    layout = nullptr;
     zo_fclose(elf);
     sort_symbols();
 }
@@ -264,6 +299,7 @@ void read_elf_map(const char* path, bool section_labels) {
 void reset_elf_map() {
     if (open_elf != nullptr) std::fclose(open_elf);
     open_elf = nullptr;
+    layout = nullptr;
     elf_path = nullptr;
     elf_little = false;
     section_table_offset = 0;

@@ -1,0 +1,33 @@
+// A MIPS ELF relocatable object under -E, laid out and relocated as a linker
+// would place it when it links the object alone.
+#pragma once
+
+#include <cstdint>
+
+// Where the object's first placed section lies.
+constexpr uint32_t linked_image_base = 0x10000000;
+
+// The layout of the object last loaded; all zero before.
+struct linked_layout {
+    uint32_t image_end;   // end of the last placed section
+    uint32_t gp;          // start of the global pointer area: the $gp of the image
+    uint32_t gpa_end;     // end of the global pointer area
+    uint32_t local_slots; // slots behind the symbols' ones, for local GOT16 entries
+};
+
+extern linked_layout linked;
+
+// Turns the relocatable object at settings.input, whose header h (52 bytes)
+// has been read and found 32-bit, of a known byte order and current, into an
+// image in a temporary file without a name that replaces it as
+// settings.input. Every allocated section but the MIPS bookkeeping ones is
+// placed in section-header order from linked_image_base on, each at the
+// next multiple of its alignment; the global pointer area (a slot with the
+// address of each symbol, then one for each local GOT16 entry) follows at
+// the next multiple of 4, and $gp is its start. The relocations of the
+// placed sections are applied with the ABI's formulas. start, offset and
+// size become the image's.
+void load_linked_object(const unsigned char* h, uint32_t& start, uint32_t& offset, int32_t& size);
+
+// Back to the state before any object was loaded (for tests).
+void reset_linked_object();
