@@ -31,3 +31,6 @@ python3 "$here/make_robust.py" "$cli"
 "$here/elf_map/make.sh"
 # The ELF executables of the -E cases (llvm-mc, ld.lld, llvm-objcopy, clang).
 "$here/executables/make.sh"
+# The relocatable objects that -E places and relocates, with the bytes that
+# ld.lld makes of them at the same addresses (gcc, clang, ld.lld, python3).
+"$here/linked/make.sh"

@@ -22,6 +22,8 @@ struct elf_section {
     int64_t offset = -1; // sh_offset when not where data was placed
     uint32_t flags = 0;  // sh_flags
     uint32_t link = 0;   // sh_link
+    uint32_t info = 0;   // sh_info
+    uint32_t align = 4;  // sh_addralign
 };
 
 // ELF header, section contents in order, section-name table, header table.
@@ -66,16 +68,17 @@ struct elf_builder {
         body += names;
         uint32_t table = uint32_t(body.size());
         auto header = [&](uint32_t name, uint32_t kind, uint32_t offset, uint32_t size,
-                          uint32_t flags = 0, uint32_t link = 0) {
+                          uint32_t flags = 0, uint32_t link = 0, uint32_t info = 0,
+                          uint32_t align = 4) {
             return word(name) + word(kind) + word(flags) + word(0) + word(offset) + word(size) +
-                   word(link) + word(0) + word(4) + word(0);
+                   word(link) + word(info) + word(align) + word(0);
         };
         body += std::string(40, '\0');
         for (size_t i = 0; i < sections.size(); ++i) {
             const elf_section& s = sections[i];
             uint32_t size = s.size >= 0 ? uint32_t(s.size) : uint32_t(s.data.size());
             uint32_t offset = s.offset >= 0 ? uint32_t(s.offset) : placed[i];
-            body += header(name_at[i], s.type, offset, size, s.flags, s.link);
+            body += header(name_at[i], s.type, offset, size, s.flags, s.link, s.info, s.align);
         }
         body += header(name_at.back(), 3, names_offset, uint32_t(names.size()));
         uint16_t count = uint16_t(sections.size() + 2);

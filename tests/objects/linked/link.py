@@ -113,8 +113,8 @@ class Elf:
 
     def rewrite(self, renames=None, replaced=None):
         """A copy with sections renamed ({index: name}) and section contents
-        replaced ({index: (type, entsize, bytes)}, appended at the end), and a
-        new .shstrtab appended after them."""
+        replaced ({index: (type, entsize, bytes)}, appended at the end), and
+        the section-name table appended after them with the new names."""
         renames, replaced = renames or {}, replaced or {}
         data = bytearray(self.data)
         sections = [dict(s) for s in self.sections]
@@ -122,12 +122,12 @@ class Elf:
             data += bytes(-len(data) % 4)
             sections[i].update(type=kind, entsize=entsize, offset=len(data), size=len(blob))
             data += blob
-        table = bytearray(b"\0")
-        for i, s in enumerate(sections):
-            name = renames.get(i, s["name"])
-            s["name_at"] = len(table) if name else 0
-            if name:
-                table += name.encode() + b"\0"
+        # The old table stays as it is (clang's holds the symbol names too);
+        # the new names follow it.
+        table = bytearray(self.content(self.sections[self.shstrndx]))
+        for i, name in sorted(renames.items()):
+            sections[i]["name_at"] = len(table)
+            table += name.encode() + b"\0"
         sections[self.shstrndx].update(offset=len(data), size=len(table))
         data += table
         for i, s in enumerate(sections):
@@ -286,7 +286,9 @@ def link(elf, path, placed, end, gp, tmp):
     for i, a in placed:
         lines.append(f"    .p{i} {a:#010x} : {{ KEEP(*(.pelorin.placed.{i})) }}")
     lines += [f"    _gp = {gp:#010x};",
-              "    .got 0x1e000000 : { *(.got) }",
+              # lld makes a .got for MIPS even when nothing uses it; it goes
+              # a page past the image, out of the way of the placed sections.
+              f"    .got {((end + 0xfff) & ~0xfff) + 0x1000:#010x} : {{ *(.got) }}",
               "    /DISCARD/ : { *(.MIPS.abiflags) *(.reginfo) *(.MIPS.options)"
               " *(.comment) *(.pdr) *(.gnu.attributes) *(.mdebug.*) }",
               "}", ""]
@@ -346,7 +348,7 @@ def main():
     manifest = ["# object reference image-end gp (hex); the image starts at 10000000"]
     layout = []
     refs = {}
-    for name in names + [rela_source.replace(".o", ".rela.o")]:
+    for name in names + [rela_source[:-len(".o")] + ".rela.o"]:
         path = os.path.join(outdir, name)
         if name.endswith(".rela.o"):
             original = Elf(open(os.path.join(outdir, rela_source), "rb").read(), rela_source)
