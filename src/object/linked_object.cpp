@@ -45,7 +45,7 @@ constexpr uint32_t pair_reach = 1024;
 
 namespace reloc {
 constexpr uint32_t none = 0, word = 2, jump26 = 4, hi16 = 5, lo16 = 6, gprel16 = 7, got16 = 9,
-                   pc16 = 10, call16 = 11, gprel32 = 12, jalr = 37;
+                   pc16 = 10, call16 = 11, gprel32 = 12, jalr = 37, pc32 = 248;
 }
 
 struct section_info {
@@ -320,6 +320,9 @@ void apply(const relocation_pass& pass, uint32_t j, const relocation& r) {
     uint32_t result = word;
     switch (type) {
     case reloc::word: result = S + (rel ? word : uint32_t(r.addend)); break;
+    case reloc::pc32: // unwind tables
+        result = S + (rel ? word : uint32_t(r.addend)) - P;
+        break;
     case reloc::gprel32:
         result = S + (rel ? word : uint32_t(r.addend)) - GP;
         if (s.section == 0 && index != 0) result = 4 * index + (rel ? word : uint32_t(r.addend));
@@ -545,7 +548,9 @@ void load_linked_object(const unsigned char* h, uint32_t& start, uint32_t& offse
     settings.gp_value = linked.gp;
     start = linked_image_base;
     offset = linked_image_base;
-    size = int32_t(linked.gpa_end - linked_image_base);
+    // (An object with nothing to place lists nothing; a size of 0 would read
+    // as no size at all.)
+    size = linked.gpa_end > linked_image_base ? int32_t(linked.gpa_end - linked_image_base) : -1;
 }
 
 void reset_linked_object() {
