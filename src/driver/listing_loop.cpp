@@ -20,8 +20,12 @@ namespace {
 // words. 0 before the first line, so the first word is never folded.
 int repeat_count = 0;
 
-// Standard output's buffer for a text listing.
+// Standard output's buffer for a text listing, and whether the stream has
+// it. A stream's buffer may be set only before its first use: a process that
+// lists more than once (the fuzzers, the tests) keeps the one it set first,
+// so the flag outlives the reset of the run state.
 char stdout_buffer[1 << 16];
+bool stdout_buffer_set = false;
 
 // "%6xr": the offset from the last label, blank-padded to at least 6 digits.
 void write_relative_prefix(uint32_t offset) {
@@ -91,8 +95,10 @@ void list_words() {
     // Nothing has been written to standard output yet: give it a larger buffer
     // than the default of one disk block, so that a big listing costs few
     // write calls.
-    if (!html && settings.output == stdout)
+    if (!html && settings.output == stdout && !stdout_buffer_set) {
         std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
+        stdout_buffer_set = true;
+    }
     // The input is read in blocks. The data display seeks the same stream,
     // but it puts the position back, which is then the end of the block held
     // here.

@@ -264,7 +264,7 @@ int32_t paired_addend(const relocation_pass& pass, uint32_t j, uint32_t word) {
             break;
         }
     }
-    return int32_t((word & 0xffff) << 16) + low;
+    return int32_t(((word & 0xffff) << 16) + uint32_t(low));
 }
 
 // The local GOT16 entries met lately in the relocation section, newest last:
