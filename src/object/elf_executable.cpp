@@ -12,6 +12,7 @@
 
 #include "object/elf_loader.h"
 #include "object/elf_map.h"
+#include "object/image_file.h"
 #include "util/address_gaps.h"
 #include "util/run_settings.h"
 #include "util/zo.h"
@@ -30,10 +31,6 @@ constexpr uint32_t section_allocated = 0x2; // SHF_ALLOC
 constexpr uint64_t far_apart = uint64_t(16) << 20;
 // File positions go through zo_fseek's signed 32-bit offset.
 constexpr uint64_t position_limit = 0x7fffffff;
-constexpr int copy_block = 16384;
-// Zero bytes behind the image: more than the data display reads at an
-// address.
-constexpr uint32_t image_tail = 64;
 
 // A stretch of memory and the file bytes it begins with.
 struct segment {
@@ -141,35 +138,16 @@ void mark_gaps(int first, int last) {
     }
 }
 
-// Copies count bytes at file offset from of the executable to the image's
-// position; an input that ends early has been refused already.
-void copy_bytes(FILE* image, uint32_t from, uint32_t count) {
-    unsigned char buffer[copy_block];
-    zo_fseek(settings.input, int32_t(from));
-    while (count > 0) {
-        const int n = int(std::min<uint32_t>(count, copy_block));
-        if (zo_fread(settings.input, n, buffer) != n) executable_fault("read error");
-        if (int(std::fwrite(buffer, 1, size_t(n), image)) != n)
-            zo_error(zo_fname(image), "*write error");
-        count -= uint32_t(n);
-    }
-}
-
 } // namespace
 
 void load_executable(const unsigned char* h) {
-    if (object_half(h + 18) != 8) executable_fault("not a MIPS object");
-    if (object_half(h + 40) != 52) executable_fault("bad ELF header size");
     const uint32_t entry = object_word(h + 24);
     const uint32_t program_table = object_word(h + 28), section_table = object_word(h + 32);
     const uint16_t program_entry_size = object_half(h + 42), program_count = object_half(h + 44);
     const uint16_t section_entry_size = object_half(h + 46), section_count = object_half(h + 48);
 
     FILE* input = settings.input;
-    if (std::fseek(input, 0, SEEK_END) != 0) zo_error(zo_fname(input), "*fseek error");
-    const long length = std::ftell(input);
-    input_length = length < 0 ? 0 : uint64_t(length);
-    input_length = std::min(input_length, position_limit);
+    input_length = input_file_length();
 
     segment_count = 0;
     if (program_count != 0)
@@ -189,23 +167,15 @@ void load_executable(const unsigned char* h) {
     // Names first: the map reader opens the file by its path once more.
     read_elf_map(settings.input_path, true);
 
-    char* name = zo_strjoin(settings.input_path, " image");
-    FILE* image = zo_ftemp(name);
+    FILE* image = open_image_file();
     unfinished_image = image;
-    zo_free(name);
+    // (An input that ends early has been refused already.)
     for (int i = first; i < last; ++i) {
         const segment& s = segments[i];
-        if (s.file_size == 0) continue;
-        // Past the file's end the seek leaves zeros between.
-        zo_fseek(image, int32_t(s.address - start));
-        copy_bytes(image, s.offset, s.file_size);
+        if (s.file_size != 0)
+            copy_to_image(image, s.address - start, s.offset, s.file_size, "read error");
     }
-    // The zeros at the end take one byte written at the last position; a
-    // few more behind the image let the data display read its window of
-    // bytes up to the end. (The listing stops at the end.)
-    zo_fseek(image, int32_t(end - start + image_tail - 1));
-    if (std::fputc(0, image) == EOF) zo_error(zo_fname(image), "*write error");
-    zo_fflush(image);
+    end_image_file(image, end - start);
 
     settings.input = nullptr;
     zo_fclose(input);

@@ -16,7 +16,7 @@ struct executable_image {
 extern executable_image executable;
 
 // Turns the ELF executable at settings.input, whose header h (52 bytes) has
-// been read and found 32-bit, of a known byte order and current, into an
+// been read and found a current 32-bit MIPS header of a known byte order, into an
 // image file that replaces it as settings.input; enters its names. Every
 // PT_LOAD segment lies at its p_vaddr (zeros from p_filesz to p_memsz); a
 // file without program headers gives its allocated sections at sh_addr. The

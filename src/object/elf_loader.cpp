@@ -13,6 +13,7 @@
 #include "object/object_symbols.h"
 #include "symbols/symbol_table.h"
 #include "util/block_cache.h"
+#include "util/patch_cache.h"
 #include "util/platform.h"
 #include "util/run_settings.h"
 #include "util/zo.h"
@@ -67,21 +68,9 @@ void start_cache(FILE* stream) {
 
 // ---- patches of the image --------------------------------------------------
 //
-// The relocations patch two bytes each, mostly in ascending order. A seek of
-// the image stream per patch would write its buffer out every time, so the
-// patches are made in one block of the image held here, which goes back to
-// the file when a patch needs another block and at the end.
-constexpr int patch_block_size = 16384;
-unsigned char patch_bytes[patch_block_size];
-int64_t patch_number = -1; // block held; -1 for none
-int patch_length = 0;      // bytes of it that the file holds or patches made
-
-void write_patch_block() {
-    if (patch_number < 0) return;
-    seek_image(uint64_t(patch_number) * patch_block_size);
-    write_image(patch_bytes, patch_length);
-    patch_number = -1;
-}
+// The relocations patch two bytes each, mostly in ascending order: one block
+// of the image held at a time serves them.
+patch_cache<16384, 1> patches;
 
 struct value_name {
     int value;
@@ -194,31 +183,11 @@ void write_image(const void* bytes, int count) {
 }
 
 void patch_image(uint64_t position, const void* bytes, int count) {
-    int64_t number = int64_t(position / patch_block_size);
-    int start = int(position % patch_block_size);
-    if (start + count > patch_block_size) { // across two blocks: straight to the file
-        write_patch_block();
-        seek_image(position);
-        write_image(bytes, count);
-        return;
-    }
-    if (number != patch_number) {
-        write_patch_block();
-        seek_image(uint64_t(number) * patch_block_size);
-        // A short block is the end of the file: the patch extends it, over
-        // zeros as a write past the end would.
-        patch_length = int(std::fread(patch_bytes, 1, patch_block_size, image_stream));
-        std::clearerr(image_stream);
-        patch_number = number;
-    }
-    if (start > patch_length)
-        std::memset(patch_bytes + patch_length, 0, size_t(start - patch_length));
-    std::memcpy(patch_bytes + start, bytes, size_t(count));
-    patch_length = std::max(patch_length, start + count);
+    patches.patch(position, static_cast<const unsigned char*>(bytes), count);
 }
 
 void finish_image_patches() {
-    write_patch_block();
+    patches.finish();
 }
 
 object_name read_string(uint32_t table_offset, uint32_t name_offset) {
@@ -299,15 +268,16 @@ void load_object(uint32_t& start, uint32_t& offset, int32_t& size) {
     if (elf_data == 2 && has_flag(flag::little_endian)) input_fault("big endian object");
     if (elf_data != 1 && elf_data != 2) input_fault("not a little nor big endian object");
     if (elf_version != 1 || version != 1) input_fault("not a current ELF version");
-    if (type == 2 && has_flag(flag::elf_image)) {
-        // The range stays as given: it is one of the executable's addresses.
-        load_executable(h);
-        cached_object = nullptr;
-        offset = settings.offset;
-        return;
-    }
-    if (type == 1 && has_flag(flag::elf_image)) {
-        load_linked_object(h, start, offset, size);
+    if (has_flag(flag::elf_image) && (type == 1 || type == 2)) {
+        if (machine != 8) input_fault("not a MIPS object");
+        if (header_size != elf_header_size) input_fault("bad ELF header size");
+        if (type == 2) {
+            // The range stays as given: it is one of the executable's addresses.
+            load_executable(h);
+            offset = settings.offset;
+        } else {
+            load_linked_object(h, start, offset, size);
+        }
         cached_object = nullptr;
         return;
     }
@@ -389,6 +359,7 @@ void load_object(uint32_t& start, uint32_t& offset, int32_t& size) {
     // The image file never replaces an existing file.
     char* path = zo_strjoin(settings.input_path, "_");
     image_stream = zo_fopen(path, "w+bx");
+    patches.start(image_stream, image_write_error);
     platform_remove_on_signal(path); // a pipe closed early or Ctrl-C leaves no image behind
     settings.image_path = path;
     zo_set_exit_hook(discard_image);
@@ -433,8 +404,7 @@ void reset_object_loader() {
     image_stream = nullptr;
     image_handed_over = false;
     cached_object = nullptr;
-    patch_number = -1;
-    patch_length = 0;
+    patches.start(nullptr, nullptr);
     string_text[0] = 0;
     if (exit_hook_set) zo_set_exit_hook(nullptr);
     exit_hook_set = false;

@@ -13,8 +13,9 @@
 
 #include "object/elf_loader.h"
 #include "object/elf_map.h"
+#include "object/image_file.h"
 #include "symbols/symbol_table.h"
-#include "util/block_cache.h"
+#include "util/patch_cache.h"
 #include "util/run_settings.h"
 #include "util/zo.h"
 
@@ -34,11 +35,6 @@ constexpr uint16_t first_reserved = 0xff00;
 constexpr uint8_t binding_local = 0;
 // The image ends below the made-up addresses of the undefined symbols.
 constexpr uint32_t image_limit = undefined_symbol_base;
-constexpr uint64_t position_limit = 0x7fffffff;
-constexpr int copy_block = 16384;
-// Zero bytes behind the listed image: more than the data display reads at
-// an address.
-constexpr uint32_t image_tail = 64;
 // How far a HI16 or a local GOT16 looks for the LO16 that completes its
 // addend, in relocations of its section.
 constexpr uint32_t pair_reach = 1024;
@@ -67,10 +63,6 @@ uint32_t string_table = 0, string_size = 0;
 uint64_t input_length = 0;
 uint32_t next_local_slot = 0;
 
-// The object's headers, symbols and relocations sit apart; these blocks
-// spare a seek for each read.
-block_cache<4096, 16> cache;
-
 // The image until the listing takes it over as its input.
 FILE* image = nullptr;
 
@@ -78,9 +70,10 @@ FILE* image = nullptr;
     zo_message("%s: %s", settings.input_path, what);
 }
 
+// Reads through the object loader's kept blocks: headers, symbols and
+// relocations sit apart in the object.
 void read_bytes(uint64_t position, unsigned char* bytes, int count, const char* what) {
-    if (position + uint64_t(count) > input_length || !cache.read(position, bytes, count))
-        fault(what);
+    if (!read_object_at(position, bytes, count)) fault(what);
 }
 
 section_info read_section(uint32_t index) {
@@ -136,72 +129,17 @@ bool is_gp_disp(const symbol_info& s) {
 
 // ---- the image, patched a block at a time ---------------------------------
 
-constexpr int patch_block = 4096;
-struct patch_slot {
-    int64_t number = -1;
-    int length = 0;
-    bool dirty = false;
-    uint64_t last_use = 0;
-    std::array<unsigned char, patch_block> bytes{};
-};
-std::array<patch_slot, 8> patches;
-uint64_t patch_uses = 0;
+patch_cache<4096, 8> patches;
 
 [[noreturn]] void image_write_error() {
-    zo_error(zo_fname(image), "*write error");
+    image_file_write_error(image);
 }
 
-void write_back(patch_slot& s) {
-    if (!s.dirty) return;
-    zo_fseek(image, int32_t(s.number * patch_block));
-    if (int(std::fwrite(s.bytes.data(), 1, size_t(s.length), image)) != s.length)
-        image_write_error();
-    s.dirty = false;
-}
-
-patch_slot& patch_slot_of(int64_t number) {
-    patch_slot* victim = &patches[0];
-    for (patch_slot& s : patches) {
-        if (s.number == number) {
-            s.last_use = ++patch_uses;
-            return s;
-        }
-        if (s.last_use < victim->last_use) victim = &s;
-    }
-    write_back(*victim);
-    victim->bytes.fill(0);
-    zo_fseek(image, int32_t(number * patch_block));
-    victim->length = int(std::fread(victim->bytes.data(), 1, patch_block, image));
-    std::clearerr(image);
-    victim->number = number;
-    victim->last_use = ++patch_uses;
-    return *victim;
-}
-
-// Writes the n bytes at image address a.
-void patch(uint32_t a, const unsigned char* bytes, int n) {
-    for (int i = 0; i < n; ++i) {
-        const uint64_t position = uint64_t(a - linked_image_base) + uint64_t(i);
-        patch_slot& s = patch_slot_of(int64_t(position / patch_block));
-        const int at = int(position % patch_block);
-        s.bytes[size_t(at)] = bytes[i];
-        s.length = std::max(s.length, at + 1);
-        s.dirty = true;
-    }
-}
-
+// Writes value at image address a.
 void patch_word(uint32_t a, uint32_t value) {
     unsigned char b[4];
     for (int i = 0; i < 4; ++i) b[i] = ordered_byte(value, 4, i);
-    patch(a, b, 4);
-}
-
-void finish_patches() {
-    for (patch_slot& s : patches) {
-        write_back(s);
-        s = patch_slot{};
-    }
-    patch_uses = 0;
+    patches.patch(a - linked_image_base, b, 4);
 }
 
 // ---- relocations -----------------------------------------------------------
@@ -463,32 +401,15 @@ void place_sections(uint32_t names_index) {
     linked.image_end = uint32_t(end);
 }
 
-void copy_section(const section_info& s, uint32_t address) {
-    unsigned char buffer[copy_block];
-    zo_fseek(image, int32_t(address - linked_image_base));
-    zo_fseek(settings.input, int32_t(s.offset));
-    for (uint32_t left = s.size; left > 0;) {
-        const int n = int(std::min<uint32_t>(left, copy_block));
-        if (zo_fread(settings.input, n, buffer) != n) fault("section beyond the end of the file");
-        if (int(std::fwrite(buffer, 1, size_t(n), image)) != n) image_write_error();
-        left -= uint32_t(n);
-    }
-}
-
 } // namespace
 
 void load_linked_object(const unsigned char* h, uint32_t& start, uint32_t& offset, int32_t& size) {
-    if (object_half(h + 18) != 8) fault("not a MIPS object");
-    if (object_half(h + 40) != 52) fault("bad ELF header size");
     if (object_half(h + 46) != section_header_size) fault("bad section header size");
     section_table = object_word(h + 32);
     section_count = object_half(h + 48);
 
     FILE* input = settings.input;
-    if (std::fseek(input, 0, SEEK_END) != 0) zo_error(zo_fname(input), "*fseek error");
-    const long length = std::ftell(input);
-    input_length = std::min<uint64_t>(length < 0 ? 0 : uint64_t(length), position_limit);
-    cache.start(input, true);
+    input_length = input_file_length();
 
     place_sections(object_half(h + 50));
     next_local_slot = 0;
@@ -498,16 +419,16 @@ void load_linked_object(const unsigned char* h, uint32_t& start, uint32_t& offse
     if (gpa_end > image_limit) fault("image too large");
     linked.gpa_end = uint32_t(gpa_end);
 
-    char* name = zo_strjoin(settings.input_path, " image");
-    image = zo_ftemp(name);
-    zo_free(name);
+    image = open_image_file();
     for (uint32_t i = 1; i < section_count; ++i) {
         if (!placed_section(i)) continue;
         const section_info s = read_section(i);
-        if (s.type != type_nobits && s.size > 0) copy_section(s, placed[i]);
+        if (s.type != type_nobits && s.size > 0)
+            copy_to_image(image, placed[i] - linked_image_base, s.offset, s.size,
+                          "section beyond the end of the file");
     }
     // The slots of the symbols, in table order; the local ones follow as the
-    // relocations fill them. The last byte gives the file its full length.
+    // relocations fill them.
     zo_fseek(image, int32_t(linked.gp - linked_image_base));
     if (has_flag(flag::dump_object)) std::fprintf(stderr, "\nSymbol table:\n");
     for (uint32_t i = 0; i < symbol_total; ++i) {
@@ -521,18 +442,15 @@ void load_linked_object(const unsigned char* h, uint32_t& start, uint32_t& offse
                          read_text(string_table, string_size, s.name), s.value, s.size, s.info,
                          s.section, a);
     }
-    // Zeros past the end let the data display read its window of bytes up to
-    // the last slot; the listing stops at the end.
-    zo_fseek(image, int32_t(linked.gpa_end - linked_image_base + image_tail - 1));
-    if (std::fputc(0, image) == EOF) image_write_error();
-    zo_fflush(image);
+    end_image_file(image, linked.gpa_end - linked_image_base);
 
+    patches.start(image, image_write_error);
     if (has_flag(flag::dump_object)) std::fprintf(stderr, "\nRelocation table:\n");
     for_each_relocation_pass([](const relocation_pass& pass) {
         local_count = 0;
         for (uint32_t j = 0; j < pass.count; ++j) apply(pass, j, read_relocation(pass, j));
     });
-    finish_patches();
+    patches.finish();
     zo_fflush(image);
     if (has_flag(flag::dump_object)) std::fprintf(stderr, "\n");
 
@@ -564,6 +482,5 @@ void reset_linked_object() {
     input_length = 0;
     next_local_slot = 0;
     local_count = 0;
-    for (patch_slot& s : patches) s = patch_slot{};
-    patch_uses = 0;
+    patches.start(nullptr, nullptr);
 }

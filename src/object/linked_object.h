@@ -18,7 +18,7 @@ struct linked_layout {
 extern linked_layout linked;
 
 // Turns the relocatable object at settings.input, whose header h (52 bytes)
-// has been read and found 32-bit, of a known byte order and current, into an
+// has been read and found a current 32-bit MIPS header of a known byte order, into an
 // image in a temporary file without a name that replaces it as
 // settings.input. Every allocated section but the MIPS bookkeeping ones is
 // placed in section-header order from linked_image_base on, each at the

@@ -13,7 +13,7 @@ original's. OUT/manifest.txt lists object, reference, image end and GP of
 every linked object; OUT/layout.txt the placement and the relocation types of
 every object.
 
-The layout (the specification that the loader follows):
+The layout, the same rules as the -E object loader's (laid out here on its own):
   - placed: every SHF_ALLOC section except SHT_MIPS_REGINFO, SHT_MIPS_ABIFLAGS
     and SHT_MIPS_OPTIONS, in section-header order, the first at 0x10000000,
     each next one at the next multiple of its sh_addralign (0 and 1: none)
