@@ -83,7 +83,7 @@ import subprocess
 import sys
 import tempfile
 
-from expectations import read_cases  # tests/data/expectations.py
+from expectations import I0, R0, ZERO, read_cases, same, show  # tests/data/expectations.py
 
 objdump, here, src, verbose = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4] == "1"
 ADDRESS = 0x80001000
@@ -100,8 +100,7 @@ FCR = {"c1_fir": 0, "c1_ufr": 1, "c1_unfr": 4, "c1_fccr": 25, "c1_fexr": 26,
 OBJDUMP_NAMES = {"ror": "rotr", "rorv": "rotrv"}
 NUMERIC_SECOND = {"cfc1", "ctc1", "rdhwr"}
 SHORTENED = {"rotr", "sll", "srl"}
-R0, R31, I0 = ("r", 0), ("r", 31), ("i", 0)
-ZERO = ("z",)  # a bare 0 under -g -P: register 0 or the number 0
+R31 = ("r", 31)
 
 
 class Skip(Exception):
@@ -320,28 +319,6 @@ def pelorin_canonical(text, options):
     if (("-S" in options or "-P" in options) and mnemonic in SHORTENED and len(items) == 2):
         items = [items[0]] + items
     return mnemonic, items
-
-
-def same(a, b):
-    if len(a) != len(b):
-        return False
-    for x, y in zip(a, b):
-        if x == ZERO:
-            if y not in (R0, I0):
-                return False
-        elif x != y:
-            return False
-    return True
-
-
-def show(mnemonic, items):
-    def one(x):
-        if x == ZERO:
-            return "0?"
-        if x[0] == "i":
-            return str(x[1]) if -1024 < x[1] < 1024 else hex(x[1])
-        return {"r": "$%d", "f": "$f%d", "c": "$fcc%d"}[x[0]] % x[1]
-    return mnemonic + " " + ",".join(one(x) for x in items)
 
 
 # --- 1 and 2: the data files ---------------------------------------------------

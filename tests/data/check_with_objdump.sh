@@ -95,7 +95,7 @@ import subprocess
 import sys
 import tempfile
 
-from expectations import read_cases  # tests/data/expectations.py
+from expectations import I0, R0, ZERO, read_cases, same, show  # tests/data/expectations.py
 
 objdump, data_path, verbose = sys.argv[1], sys.argv[2], sys.argv[3] == "1"
 ADDRESS = 0x80001000
@@ -109,8 +109,6 @@ COMMUTATIVE = {"add", "addu", "dadd", "daddu", "and", "or", "xor", "nor", "mul"}
 MOVE_REGISTER = {"or", "addu", "add", "daddu"}
 MOVE_IMMEDIATE = {"addiu", "addi", "ori", "daddiu"}
 REGISTER_TRAPS = {"teq", "tge", "tgeu", "tlt", "tltu", "tne"}
-R0 = ("r", 0)
-ZERO = ("z",)  # a bare 0 under -g -P: register 0 or the number 0
 
 
 class Skip(Exception):
@@ -274,28 +272,6 @@ def readings(mnemonic, items, options, target):
         forms += expanded
         forms += [(m, [i[0], i[2], i[1]]) for m, i in expanded if m in COMMUTATIVE]
     return forms
-
-
-def same(a, b):
-    if len(a) != len(b):
-        return False
-    for x, y in zip(a, b):
-        if x == ZERO:
-            if y not in (R0, ("i", 0)):
-                return False
-        elif x != y:
-            return False
-    return True
-
-
-def show(mnemonic, items):
-    def one(x):
-        if x == ZERO:
-            return "0?"
-        if x[0] == "r":
-            return "$%d" % x[1]
-        return str(x[1]) if -1024 < x[1] < 1024 else hex(x[1])
-    return mnemonic + " " + ",".join(one(x) for x in items)
 
 
 # --- the check ---------------------------------------------------------------
