@@ -4,7 +4,7 @@
 
 #include "html/page_elements.h"
 #include "html/page_set.h"
-#include "listing/decode.h"
+#include "listing/instruction_text.h"
 #include "listing/labels.h"
 #include "listing/recent_words.h"
 #include "mips/byte_order.h"
@@ -51,7 +51,12 @@ void write_word_prefix(uint32_t address, uint32_t word) {
 // Labels, fold or line for the word at settings.start.
 void list_one_word(uint32_t word) {
     const uint32_t address = settings.start;
-    function_end_check(end_check::track, address, word);
+    // Decoded once, for its line unless it is shown as data, and for the
+    // function-end rule when it may change the flow of control.
+    decoded_instruction d;
+    const bool decoded = !has_flag(flag::data_mode) || may_change_flow(word);
+    if (decoded) d = decode_word(address, word);
+    function_end_track(address, word, decoded ? &d : nullptr);
     int labels = show_labels(address, label_mode::label);
 
     // A run of equal data words shows its first word and one fold marker; a
@@ -67,10 +72,12 @@ void list_one_word(uint32_t word) {
     if (has_flag(flag::relative) && last_label_address != 0)
         write_relative_prefix(address - last_label_address);
     write_word_prefix(address, word);
-    if (has_flag(flag::data_mode))
+    if (has_flag(flag::data_mode)) {
         show_labels(word, label_mode::value);
-    else
-        decode_instruction(address, word);
+    } else {
+        if (!decoded) d = decode_word(address, word);
+        write_instruction(d);
+    }
 }
 
 // After the last word: pages, input, image file. A text listing writes

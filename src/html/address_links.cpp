@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include "html/call_targets.h"
 #include "html/page_set.h"
 #include "util/output.h"
 
@@ -34,5 +33,4 @@ void print_address(uint32_t address, const char* name, bool escape_name) {
     p = put_hex_digits(p, address, 1);
     if (linked) p = std::copy_n("</A>", 4, p);
     out_text(std::string_view(text, size_t(p - text)));
-    record_call_target(address);
 }

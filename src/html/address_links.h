@@ -4,6 +4,6 @@
 
 #include <cstdint>
 
-// Writes the name, or "0x%x" of the address counted as a call target; linked
-// to its page in HTML output. escape_name: the name came from the input file.
+// Writes the name, or "0x%x" of the address; linked to its page in HTML
+// output. escape_name: the name came from the input file.
 void print_address(uint32_t address, const char* name, bool escape_name = false);

@@ -11,9 +11,8 @@
 #include "html/call_targets.h"
 #include "html/page_elements.h"
 #include "mips/byte_order.h"
-#include "mips/fields.h"
+#include "mips/decode.h"
 #include "mips/function_end.h"
-#include "mips/opcode_table.h"
 #include "symbols/symbol_table.h"
 #include "util/address_gaps.h"
 #include "util/block_reader.h"
@@ -113,8 +112,8 @@ void mark_names_inside_words() {
 }
 
 // A j or jal links to its target.
-inline void mark_jump_target(uint32_t a, uint32_t word) {
-    if (major_in(jump_majors, word)) mark_linked(((a + 4) & 0xf0000000) | jump_index(word) << 2);
+inline void mark_jump_target(const decoded_instruction& d) {
+    if (d.kind == instruction_kind::jump || d.kind == instruction_kind::call) mark_linked(d.target);
 }
 
 // The first word from index k on whose bit is set, or linked_count.
@@ -260,6 +259,7 @@ void html_prepass() {
     block_reader reader(settings.input);
     // Function ends by the listing's rule, followed apart from the listing's
     // own state, which stays as it was.
+    const instruction_set set = active_instruction_set();
     uint32_t limit = 0;
     const int32_t extension = settings.function_extension;
     // A page without a function end is cut once it grows to about one and a
@@ -289,15 +289,18 @@ void html_prepass() {
                 if (a < gap.end) continue;
                 gap = gap_after(a);
             }
-            uint32_t word = assemble_word(p);
-            mark_jump_target(a, word);
-            int32_t d = static_cast<int32_t>(a - page_start);
+            const int32_t length = static_cast<int32_t>(a - page_start);
             bool end_page = false;
-            if (function_end_step(limit, a, word, extension)) {
-                ++total_functions;
-                end_page = d / 4 > n;
+            // Only jumps and branches lead anywhere or end a function.
+            if (const uint32_t word = assemble_word(p); may_change_flow(word)) {
+                const decoded_instruction d = decode_word(a, word, set);
+                mark_jump_target(d);
+                if (function_end_step(limit, d, extension)) {
+                    ++total_functions;
+                    end_page = length / 4 > n;
+                }
             }
-            if (!end_page) end_page = d >= cut_length;
+            if (!end_page) end_page = length >= cut_length;
             if (end_page) {
                 // The page ends after this word and the next one: for a
                 // function end, the jump's delay slot.
@@ -317,10 +320,12 @@ void html_prepass() {
         // The rest of the range is listed on the last page, outside the paged
         // range: it is read for the jumps that lead back into it. Only the
         // byte with the major opcode is looked at until a j or jal comes.
+        // 00001x ...   j, jal
         const int major_byte = has_flag(flag::little_endian) ? 3 : 0;
         for (--words, p += 4, a += 4;; remaining -= 4 * words) {
             for (; words > 0; --words, p += 4, a += 4)
-                if (p[major_byte] >> 3 == 1) mark_jump_target(a, assemble_word(p)); // j, jal
+                if (p[major_byte] >> 3 == 1)
+                    mark_jump_target(decode_word(a, assemble_word(p), set));
             if (remaining < 4 || (words = reader.take_words(remaining / 4, &p)) == 0) break;
         }
     }

@@ -6,7 +6,6 @@
 
 #include "html/page_elements.h"
 #include "html/page_set.h"
-#include "listing/recent_words.h"
 #include "mips/byte_order.h"
 #include "symbols/symbol_table.h"
 #include "util/output.h"
@@ -19,10 +18,19 @@ namespace {
 // The highest target of a short forward conditional branch seen so far; a
 // jr $ra below it lies inside the function and does not end it.
 uint32_t extension_limit = 0;
-// The limit as it stood after tracking the word one and two steps before the
-// last tracked one: the function-start test judges a jr $ra by the branches
-// seen up to the jr itself, not by its delay slot or the word after it.
-std::array<uint32_t, 2> earlier_limits{};
+// The function-start test judges a jr $ra by the branches seen up to the jr
+// itself, not by its delay slot or the word after it.
+// Words tracked so far, and the steps and the limits of the last three
+// returns among them (jr $ra, whether it ended a function or not), the last
+// first: the one two steps back is among them.
+struct tracked_return {
+    uint32_t step, limit;
+};
+uint32_t tracked_steps = 0;
+constexpr tracked_return no_return{uint32_t(-3), 0};
+std::array<tracked_return, 3> last_returns{no_return, no_return, no_return};
+// Whether the last tracked word ended a function.
+bool last_track_ends = false;
 
 void write_name(const symbol_entry& e) {
     if (e.from_input)
@@ -65,19 +73,39 @@ void write_quoted_bytes(uint32_t word) {
 
 } // namespace
 
+void function_end_track(uint32_t a, uint32_t w, const decoded_instruction* d) {
+    ++tracked_steps;
+    last_track_ends = false;
+    // Only a jump or a branch can end a function or extend one; the other
+    // words need no decoding.
+    if (!may_change_flow(w)) return;
+    decoded_instruction decoded;
+    if (d == nullptr) {
+        decoded = decode_word(a, w);
+        d = &decoded;
+    }
+    last_track_ends = function_end_step(extension_limit, *d, settings.function_extension);
+    if (is_function_return(*d)) {
+        last_returns[2] = last_returns[1];
+        last_returns[1] = last_returns[0];
+        last_returns[0] = {tracked_steps, extension_limit};
+    }
+}
+
 int function_end_check(int mode, uint32_t a, uint32_t w) {
     if (mode == end_check::reset) {
         extension_limit = 0;
-        earlier_limits.fill(0);
+        last_returns.fill({tracked_steps - 3, 0});
         return 0;
     }
     if (mode == end_check::track || mode == end_check::track_query) {
-        earlier_limits[1] = earlier_limits[0];
-        earlier_limits[0] = extension_limit;
-        bool ends = function_end_step(extension_limit, a, w, settings.function_extension);
-        return (mode == end_check::track_query && ends) ? 1 : 0;
+        function_end_track(a, w, nullptr);
+        return (mode == end_check::track_query && last_track_ends) ? 1 : 0;
     }
-    return (mode == end_check::query && is_function_return(w) && a >= extension_limit) ? 1 : 0;
+    return (mode == end_check::query && may_change_flow(w) &&
+            is_function_return(decode_word(a, w)) && a >= extension_limit)
+               ? 1
+               : 0;
 }
 
 namespace {
@@ -92,15 +120,23 @@ int label_guess = 0;
 // function that opens with "beqz $a0, ...") must not hide the end, so the jr
 // is judged by the limit as it stood right after the jr, as the HTML
 // pre-pass judges it. Only asked at an address without label lines.
-[[gnu::noinline]] bool write_function_start(uint32_t a) {
-    if (has_flag(flag::braces) && !has_flag(flag::data_mode) &&
-        is_function_return(recent_word(1)) && a - 8 >= earlier_limits[1]) {
-        html_anchor(a);
-        out_text("}{\n");
-        last_label_address = a;
-        return true;
-    }
-    return false;
+[[gnu::noinline]] void write_function_start(uint32_t a) {
+    html_anchor(a);
+    out_text("}{\n");
+    last_label_address = a;
+}
+
+// Whether a function starts at a (a return two steps back, not inside the
+// function), written when it does.
+inline bool function_start(uint32_t a) {
+    if (!has_flag(flag::braces) || has_flag(flag::data_mode)) return false;
+    const uint32_t step = tracked_steps - 2;
+    const tracked_return* r = nullptr;
+    for (const tracked_return& t : last_returns)
+        if (t.step == step) r = &t;
+    if (r == nullptr || a - 8 < r->limit) return false;
+    write_function_start(a);
+    return true;
 }
 
 // A word that holds an address the pages link to gets the anchors that no
@@ -147,7 +183,7 @@ inline void write_link_anchors(uint32_t a, bool anchored) {
         ++n;
         if (e.name[0] == '@') ++m;
     }
-    write_link_anchors(a, n > 0 || write_function_start(a));
+    write_link_anchors(a, n > 0 || function_start(a));
     // '@' labels switch to data lines, any other label back to code.
     if (m > 0)
         settings.flags |= flag::data_mode;
@@ -187,7 +223,7 @@ int show_labels(uint32_t a, label_mode mode) {
     if (static_cast<unsigned>(i) <= static_cast<unsigned>(symbol_count) &&
         (i == symbol_count || symbol_table[i].address > a) &&
         (i == 0 || symbol_table[i - 1].address < a)) {
-        write_link_anchors(a, has_flag(flag::braces) && write_function_start(a));
+        write_link_anchors(a, function_start(a));
         return 0;
     }
     return write_label_lines(first_symbol_at(label_guess, a), a);
@@ -196,6 +232,8 @@ int show_labels(uint32_t a, label_mode mode) {
 void reset_labels() {
     label_guess = 0;
     extension_limit = 0;
-    earlier_limits.fill(0);
+    tracked_steps = 0;
+    last_returns.fill(no_return);
+    last_track_ends = false;
     last_label_address = 0;
 }

@@ -10,18 +10,13 @@
 #include "html/page_elements.h"
 #include "listing/data_display.h"
 #include "listing/recent_words.h"
+#include "mips/decode.h"
 #include "mips/fields.h"
-#include "mips/opcode_table.h"
 #include "symbols/symbol_table.h"
 #include "util/output.h"
 #include "util/run_settings.h"
 
 namespace {
-
-// Instructions that the special comments know by their major opcode.
-constexpr uint32_t major_addiu = 0x09;
-constexpr uint32_t major_ori = 0x0d;
-constexpr uint32_t major_lw = 0x23;
 
 // A jump d words back: one right before the current instruction has it in
 // its delay slot; one further back means the lui may sit on another path.
@@ -30,17 +25,17 @@ int jump_register(int d) {
     return 32;
 }
 
-// The register that v, with the given properties, uses as base or source
-// (d = 0) or writes (d >= 1); see sequence_register.
-inline int register_of(uint32_t v, uint16_t properties, int d) {
-    if (d == 0) return (properties & property::base_rs) != 0 ? rs(v) : -1;
-    if (v == 0) return 32; // nop
+// The register that v uses as base or source (d = 0) or writes (d >= 1);
+// see sequence_register.
+inline int register_of(const decoded_instruction& v, int d) {
+    const uint16_t properties = v.properties;
+    if (d == 0) return (properties & property::base_rs) != 0 ? v.rs : -1;
+    if (v.word == 0) return 32; // nop
     if ((properties & property::jump) != 0) return jump_register(d);
     // beq, bne, blez, bgtz and their likely forms; other branches end the
     // look-back.
     if ((properties & property::extends) != 0) return 32;
-    if ((properties & property::writes_rt) != 0) return rt(v);
-    if ((properties & property::writes_rd) != 0) return rd(v);
+    if (v.writes >= 0) return v.writes;
     if ((properties & property::base_rs) != 0) return 32; // a store
     return -1; // multiplies, mfhi, slt, coprocessor words, REGIMM branches, ...
 }
@@ -100,8 +95,8 @@ void write_map_comments(uint32_t a) {
 // A lui whose register the current instruction uses as base or source, found
 // among the last sequence_length listed words without a write of that
 // register in between.
-void lui_look_back(uint32_t w, uint16_t properties) {
-    int h = register_of(w, properties, 0);
+void lui_look_back(const decoded_instruction& d) {
+    int h = register_of(d, 0);
     if (h < 0) return;
     int length = std::clamp(settings.sequence_length, 0, recent_word_count);
     // Most instructions have no lui of their register within reach: find the
@@ -118,13 +113,13 @@ void lui_look_back(uint32_t w, uint16_t properties) {
     }
     if (found < 0) return;
     for (int k = 0; k < found; ++k) {
-        const uint32_t v = recent_word(k);
-        int m = register_of(v, word_properties(v), k + 1);
+        const uint32_t a = d.address - 4 * static_cast<uint32_t>(k + 1);
+        int m = register_of(decode_word(a, recent_word(k)), k + 1);
         if (m == -1 || m == h) return;
     }
-    uint32_t v = recent_word(found);
-    uint32_t address = major_opcode(w) == major_ori ? (v << 16 | uimm(w))
-                                                    : (v << 16) + static_cast<uint32_t>(simm(w));
+    const uint32_t high = recent_word(found) << 16;
+    const uint32_t address =
+        is_row(d, "ori") ? (high | uimm(d.word)) : high + static_cast<uint32_t>(d.offset);
     data_display(address, false, display_mode::plain);
 }
 
@@ -160,37 +155,38 @@ void feed_s7_recogniser(uint32_t a, uint32_t w) {
     s7_sequence_state = next;
 }
 
-void write_special_comments(uint32_t a, uint32_t w, uint16_t properties) {
-    if (major_opcode(w) == major_lw) {
+void write_special_comments(const decoded_instruction& d) {
+    const uint32_t a = d.address;
+    if (is_row(d, "lw")) {
         lw_pointer = followed_pointer;
         lw_address = a;
-        lw_register = rt(w);
-    } else if (major_opcode(w) == major_addiu && recent_word(0) == 0 && a == lw_address + 8 &&
-               lw_pointer != 0 && rs(w) == lw_register) {
+        lw_register = d.rt;
+    } else if (is_row(d, "addiu") && recent_word(0) == 0 && a == lw_address + 8 &&
+               lw_pointer != 0 && d.rs == lw_register) {
         // lw reg,x($gp) / nop / addiu reg,reg,offset: an offset into the
         // table that the lw loaded.
-        data_display(lw_pointer + static_cast<uint32_t>(simm(w)), false, display_mode::plain);
+        data_display(lw_pointer + static_cast<uint32_t>(d.offset), false, display_mode::plain);
     }
-    lui_look_back(w, properties);
+    lui_look_back(d);
     settings.flags &= ~flag::sequence_unsafe;
-    feed_s7_recogniser(a, w);
+    feed_s7_recogniser(a, d.word);
 }
 
 } // namespace
 
-void end_instruction_line(uint32_t a, uint32_t w, uint16_t properties) {
-    write_map_comments(a);
-    if (has_flag(flag::special_comments)) write_special_comments(a, w, properties);
+void end_instruction_line(const decoded_instruction& d) {
+    write_map_comments(d.address);
+    if (has_flag(flag::special_comments)) write_special_comments(d);
     if (has_flag(flag::highlight)) html_highlight(0);
     out_char('\n');
 }
 
 void end_instruction_line(uint32_t a, uint32_t w) {
-    end_instruction_line(a, w, word_properties(w));
+    end_instruction_line(decode_word(a, w));
 }
 
 int sequence_register(uint32_t v, int d) {
-    return register_of(v, word_properties(v), d);
+    return register_of(decode_word(0, v), d);
 }
 
 void reset_line_end() {

@@ -3,10 +3,11 @@
 
 #include <cstdint>
 
-// Writes the comments of the line at address a with word w, then the newline.
-// properties: those of w's opcode-table row (word_properties).
-void end_instruction_line(uint32_t a, uint32_t w, uint16_t properties);
-// The same with the properties looked up.
+#include "mips/decode.h"
+
+// Writes the comments of the line of instruction d, then the newline.
+void end_instruction_line(const decoded_instruction& d);
+// The same for word w at a, decoded by the table in use.
 void end_instruction_line(uint32_t a, uint32_t w);
 // Register that w uses as base (d = 0) or writes (d >= 1); 32 for none, -1 to
 // end the look-back. May set the sequence_unsafe flag.

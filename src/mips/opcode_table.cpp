@@ -2,159 +2,46 @@
 
 #include <bit>
 
-#include "mips/release2_rows.h"
+#include "mips/operand_syntaxes.h"
 #include "util/output.h"
 #include "util/run_settings.h"
 
 namespace {
-using enum operand_format;
 using namespace property;
+
+// The rows of one instruction set's table: those of the Release 2 table alone
+// first, then the others, each in its order.
+template <size_t count> constexpr std::array<opcode_entry, count> rows_of(uint8_t set) {
+    std::array<opcode_entry, count> table{};
+    size_t n = 0;
+    for (const opcode_entry& e : release2::rows)
+        if (e.sets & set) table[n++] = e;
+    for (const opcode_entry& e : mips32::rows)
+        if (e.sets & set) table[n++] = e;
+    for (opcode_entry& e : table) {
+        e.kind = kind_of(e.properties, e.operands.has(operand_field::jump));
+        e.syntax_index = syntax_index_of(e.operands);
+    }
+    return table;
+}
+
+constexpr size_t count_of(uint8_t set) {
+    size_t n = 0;
+    for (const opcode_entry& e : release2::rows) n += (e.sets & set) != 0;
+    for (const opcode_entry& e : mips32::rows) n += (e.sets & set) != 0;
+    return n;
+}
+
+static_assert(count_of(in_mips32) == opcode_count);
+
 } // namespace
 
-// Every instruction the program decodes. The first row that accepts a word
-// wins, so mfc0 and mtc0 stand before the cop0 catch-all. Bits 26 to 31 of a
-// mask word are the format class of the original table, kept as they were;
-// the format column says how the operands are written.
-// clang-format off
-//   name       match       mask word   format        properties
-constexpr std::array<opcode_entry, opcode_count> opcode_table{{
-    {"add", 0x00000020, 0x07fff800, three_reg, writes_rd | move},
-    {"addi", 0x20000000, 0x07ffffff, imm_signed, base_rs | writes_rt | move},
-    {"addiu", 0x24000000, 0x07ffffff, imm_signed, base_rs | writes_rt | move | data},
-    {"addu", 0x00000021, 0x07fff800, three_reg, writes_rd | move},
-    {"and", 0x00000024, 0x07fff800, three_reg, writes_rd},
-    {"andi", 0x30000000, 0x03ffffff, imm_unsigned, writes_rt},
-    {"beq", 0x10000000, 0x13ffffff, branch2, branch | extends | coloured},
-    {"beql", 0x50000000, 0x13ffffff, branch2, branch | extends | coloured},
-    {"bgez", 0x04010000, 0x03e0ffff, branch1, branch},
-    {"bgezal", 0x04110000, 0x03e0ffff, branch1, branch},
-    {"bgezall", 0x04130000, 0x03e0ffff, branch1, branch},
-    {"bgezl", 0x04030000, 0x03e0ffff, branch1, branch},
-    {"bgtz", 0x1c000000, 0x03e0ffff, branch1, branch | extends | coloured},
-    {"bgtzl", 0x5c000000, 0x03e0ffff, branch1, branch | extends | coloured},
-    {"blez", 0x18000000, 0x03e0ffff, branch1, branch | extends | coloured},
-    {"blezl", 0x58000000, 0x03e0ffff, branch1, branch | extends | coloured},
-    {"bltz", 0x04000000, 0x03e0ffff, branch1, branch},
-    {"bltzal", 0x04100000, 0x03e0ffff, branch1, branch},
-    {"bltzall", 0x04120000, 0x03e0ffff, branch1, branch},
-    {"bltzl", 0x04020000, 0x03e0ffff, branch1, branch},
-    {"bne", 0x14000000, 0x13ffffff, branch2, branch | extends | coloured},
-    {"bnel", 0x54000000, 0x13ffffff, branch2, branch | extends | coloured},
-    {"break", 0x0000000d, 0x03ffffc0, code, none},
-    {"mfc0", 0x40000000, 0x001ff807, cp0_move, none},
-    {"mtc0", 0x40800000, 0x001ff807, cp0_move, none},
-    {"cop0", 0x40000000, 0x17ffffff, coprocessor, none},
-    {"cop1", 0x44000000, 0x17ffffff, coprocessor, none},
-    {"cop2", 0x48000000, 0x17ffffff, coprocessor, none},
-    {"cop3", 0x4c000000, 0x17ffffff, coprocessor, none},
-    {"dadd", 0x0000002c, 0x07fff800, three_reg, none},
-    {"daddi", 0x60000000, 0x07ffffff, imm_signed, none},
-    {"daddiu", 0x64000000, 0x07ffffff, imm_signed, none},
-    {"daddu", 0x0000002d, 0x07fff800, three_reg, none},
-    {"ddiv", 0x0000001e, 0x03ff0000, two_reg, none},
-    {"ddivu", 0x0000001f, 0x03ff0000, two_reg, none},
-    {"div", 0x0000001a, 0x03ff0000, two_reg, none},
-    {"divu", 0x0000001b, 0x03ff0000, two_reg, none},
-    {"dmult", 0x0000001c, 0x03ff0000, two_reg, none},
-    {"dmultu", 0x0000001d, 0x03ff0000, two_reg, none},
-    {"dsll", 0x00000038, 0x001fffc0, shift, none},
-    {"dsll32", 0x0000003c, 0x001fffc0, shift, none},
-    {"dsllv", 0x00000014, 0x0ffff800, shift_var, none},
-    {"dsra", 0x0000003b, 0x001fffc0, shift, none},
-    {"dsra32", 0x0000003f, 0x001fffc0, shift, none},
-    {"dsrav", 0x00000017, 0x0ffff800, shift_var, none},
-    {"dsrl", 0x0000003a, 0x001fffc0, shift, none},
-    {"dsrl32", 0x0000003e, 0x001fffc0, shift, none},
-    {"dsrlv", 0x00000016, 0x0ffff800, shift_var, none},
-    {"dsub", 0x0000002e, 0x0bfff800, three_reg_sub, none},
-    {"dsubu", 0x0000002f, 0x0bfff800, three_reg_sub, none},
-    {"j", 0x08000000, 0x1bffffff, jump_target, jump | coloured},
-    {"jal", 0x0c000000, 0x1bffffff, jump_target, jump | coloured},
-    {"jalr", 0x00000009, 0x03e0f800, jalr, jump | coloured},
-    {"jr", 0x00000008, 0x03e00000, reg_rs, jump | coloured},
-    {"lb", 0x80000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
-    {"lbu", 0x90000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
-    {"ld", 0xdc000000, 0x0bffffff, load_store, load | data},
-    {"ldc1", 0xd4000000, 0x0bffffff, load_store, load | data},
-    {"ldc2", 0xd8000000, 0x0bffffff, load_store, load | data},
-    {"ldl", 0x68000000, 0x0bffffff, load_store, load | data},
-    {"ldr", 0x6c000000, 0x0bffffff, load_store, load | data},
-    {"lh", 0x84000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
-    {"lhu", 0x94000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
-    {"ll", 0xc0000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
-    {"lld", 0xd0000000, 0x0bffffff, load_store, load | data},
-    {"lui", 0x3c000000, 0x001fffff, lui, writes_rt},
-    {"lw", 0x8c000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
-    {"lwc1", 0xc4000000, 0x0bffffff, load_store, load | data},
-    {"lwc2", 0xc8000000, 0x0bffffff, load_store, load | data},
-    {"lwl", 0x88000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
-    {"lwr", 0x98000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
-    {"lwu", 0x9c000000, 0x0bffffff, load_store, load | coloured | base_rs | writes_rt | data},
-    {"mfhi", 0x00000010, 0x0000f800, reg_rd, none},
-    {"mflo", 0x00000012, 0x0000f800, reg_rd, none},
-    {"movn", 0x0000000b, 0x03fff800, three_reg_full, none},
-    {"movz", 0x0000000a, 0x03fff800, three_reg_full, none},
-    {"mthi", 0x00000011, 0x03e00000, reg_rs, none},
-    {"mtlo", 0x00000013, 0x03e00000, reg_rs, none},
-    {"madd", 0x70000000, 0x03ff0000, two_reg, none},
-    {"maddu", 0x70000001, 0x03ff0000, two_reg, none},
-    {"msub", 0x70000004, 0x03ff0000, two_reg, none},
-    {"msubu", 0x70000005, 0x03ff0000, two_reg, none},
-    {"mul", 0x70000002, 0x07fff800, three_reg, none},
-    {"mult", 0x00000018, 0x03ff0000, two_reg, none},
-    {"multu", 0x00000019, 0x03ff0000, two_reg, none},
-    {"nor", 0x00000027, 0x07fff800, three_reg, writes_rd},
-    {"or", 0x00000025, 0x07fff800, three_reg, writes_rd | move},
-    {"ori", 0x34000000, 0x03ffffff, imm_unsigned, base_rs | writes_rt | move},
-    {"cache", 0xbc000000, 0x0fffffff, cache, none},
-    {"pref", 0xcc000000, 0x0fffffff, cache, none},
-    {"sb", 0xa0000000, 0x0bffffff, load_store, store | coloured | base_rs | data},
-    {"sc", 0xe0000000, 0x0bffffff, load_store, store | coloured | base_rs | data},
-    {"scd", 0xf0000000, 0x0bffffff, load_store, store | data},
-    {"sd", 0xfc000000, 0x0bffffff, load_store, store | data},
-    {"sdc1", 0xf4000000, 0x0bffffff, load_store, store | data},
-    {"sdc2", 0xf8000000, 0x0bffffff, load_store, store | data},
-    {"sdl", 0xb0000000, 0x0bffffff, load_store, store | coloured | base_rs | data},
-    {"sdr", 0xb4000000, 0x0bffffff, load_store, store | coloured | base_rs | data},
-    {"sh", 0xa4000000, 0x0bffffff, load_store, store | coloured | base_rs | data},
-    {"sll", 0x00000000, 0x001fffc0, shift, writes_rd},
-    {"sllv", 0x00000004, 0x0ffff800, shift_var, writes_rd},
-    {"slt", 0x0000002a, 0x03fff800, three_reg_full, none},
-    {"slti", 0x28000000, 0x07ffffff, imm_signed, writes_rt},
-    {"sltiu", 0x2c000000, 0x07ffffff, imm_signed, writes_rt},
-    {"sltu", 0x0000002b, 0x03fff800, three_reg_full, none},
-    {"sra", 0x00000003, 0x001fffc0, shift, writes_rd},
-    {"srav", 0x00000007, 0x0ffff800, shift_var, writes_rd},
-    {"srl", 0x00000002, 0x001fffc0, shift, writes_rd},
-    {"srlv", 0x00000006, 0x0ffff800, shift_var, writes_rd},
-    {"sub", 0x00000022, 0x0bfff800, three_reg_sub, writes_rd},
-    {"subu", 0x00000023, 0x0bfff800, three_reg_sub, writes_rd},
-    {"sw", 0xac000000, 0x0bffffff, load_store, store | coloured | base_rs | data},
-    {"swc1", 0xe4000000, 0x0bffffff, load_store, store | data},
-    {"swc2", 0xe8000000, 0x0bffffff, load_store, store | data},
-    {"swc3", 0xec000000, 0x0bffffff, load_store, store | data},
-    {"swl", 0xa8000000, 0x0bffffff, load_store, store | coloured | base_rs | data},
-    {"swr", 0xb8000000, 0x0bffffff, load_store, store | coloured | base_rs | data},
-    {"sync", 0x0000000f, 0x000007c0, sync, none},
-    {"syscall", 0x0000000c, 0x03ffffc0, code, none},
-    {"teq", 0x00000034, 0x07ffffc0, trap, none},
-    {"teqi", 0x040c0000, 0x07e0ffff, trap_imm, none},
-    {"tge", 0x00000030, 0x07ffffc0, trap, none},
-    {"tgei", 0x04080000, 0x07e0ffff, trap_imm, none},
-    {"tgeiu", 0x04090000, 0x07e0ffff, trap_imm, none},
-    {"tgeu", 0x00000031, 0x07ffffc0, trap, none},
-    {"tlt", 0x00000032, 0x07ffffc0, trap, none},
-    {"tlti", 0x040a0000, 0x07e0ffff, trap_imm, none},
-    {"tltiu", 0x040b0000, 0x07e0ffff, trap_imm, none},
-    {"tltu", 0x00000033, 0x07ffffc0, trap, none},
-    {"tne", 0x00000036, 0x07ffffc0, trap, none},
-    {"tnei", 0x040e0000, 0x07e0ffff, trap_imm, none},
-    {"xor", 0x00000026, 0x07fff800, three_reg, writes_rd},
-    {"xori", 0x38000000, 0x03ffffff, imm_unsigned, writes_rt},
-}};
-// clang-format on
+constexpr std::array<opcode_entry, opcode_count> opcode_table = rows_of<opcode_count>(in_mips32);
 
 namespace {
+
+constexpr std::array<opcode_entry, count_of(in_release2)> release2_table =
+    rows_of<count_of(in_release2)>(in_release2);
 
 // Rows that accept each other's match words, in table order: the catch-all
 // cop0 takes every coprocessor-0 word that mfc0 and mtc0 leave.
@@ -211,48 +98,6 @@ static_assert(overlaps_are(opcode_table,
                                       known_overlaps[n][1] == b;
                            }),
               "rows overlap that known_overlaps does not list");
-
-// ---- the Release 2 table -----------------------------------------------------
-//
-// The rows of release2_rows.h, then the default rows: the coprocessor-1 loads
-// and stores name FPU registers, mfc0 and mtc0 name the CP0 registers by
-// number and select, and the cop0 and cop1 catch-alls are gone. The new rows
-// come first, so the COP1X rows win over the cop3 catch-all, which takes the
-// COP1X words that none of them accepts.
-
-constexpr bool dropped_in_release2(const opcode_entry& e) {
-    return e.name == "cop0" || e.name == "cop1";
-}
-
-constexpr operand_format release2_format(const opcode_entry& e) {
-    if (e.name == "lwc1" || e.name == "swc1" || e.name == "ldc1" || e.name == "sdc1")
-        return load_store_fpu;
-    if (e.name == "mfc0" || e.name == "mtc0") return cp0_move_select;
-    return e.format;
-}
-
-constexpr size_t release2_count = [] {
-    size_t n = release2::rows.size();
-    for (const opcode_entry& e : opcode_table) n += !dropped_in_release2(e);
-    return n;
-}();
-
-} // namespace
-
-constexpr std::array<opcode_entry, release2_count> release2_table = [] {
-    std::array<opcode_entry, release2_count> table{};
-    size_t n = 0;
-    for (const opcode_entry& e : release2::rows) table[n++] = e;
-    for (const opcode_entry& e : opcode_table) {
-        if (dropped_in_release2(e)) continue;
-        table[n] = e;
-        table[n++].format = release2_format(e);
-    }
-    return table;
-}();
-
-namespace {
-
 static_assert(table_is_clean(release2_table),
               "a match bit inside its operand bits, or a name used twice");
 static_assert(overlaps_are(release2_table,
@@ -356,11 +201,23 @@ constexpr size_t bucket_rows_of(std::span<const opcode_entry> table) {
     return n;
 }
 
+// The key of a word as the lookup computes it: the masks made once.
+struct major_key {
+    uint32_t mask1, mask2;
+    uint8_t shift1, shift2, width2;
+    uint16_t first_bucket;
+};
+
+// A row of a bucket: the bits it fixes and their values, and its index.
+struct bucket_row {
+    uint32_t fixed, match;
+    uint16_t row;
+};
+
 template <size_t bucket_rows> struct opcode_index {
-    std::array<sub_fields, 64> fields;                // per major opcode
-    std::array<uint16_t, 64> first_bucket;            // per major opcode
+    std::array<major_key, 64> majors;                 // per major opcode
     std::array<uint16_t, bucket_total + 1> first_row; // per bucket, into rows
-    std::array<uint16_t, bucket_rows> rows;           // table indices
+    std::array<bucket_row, bucket_rows> rows;
     static_assert(bucket_total < 65536 && bucket_rows < 65536);
 };
 
@@ -369,14 +226,17 @@ constexpr opcode_index<bucket_rows> build_index(std::span<const opcode_entry> ta
     opcode_index<bucket_rows> index{};
     int bucket = 0;
     for (uint32_t major = 0; major < 64; ++major) {
-        index.fields[major] = sub_fields_of(major);
-        index.first_bucket[major] = static_cast<uint16_t>(bucket);
+        const sub_fields f = sub_fields_of(major);
+        index.majors[major] = {field_mask(f.width1),           field_mask(f.width2),
+                               static_cast<uint8_t>(f.shift1), static_cast<uint8_t>(f.shift2),
+                               static_cast<uint8_t>(f.width2), static_cast<uint16_t>(bucket)};
         bucket += keys_of(major);
     }
     size_t n = 0;
     for_each_bucket_row(table, [&](int b, size_t i) {
         ++index.first_row[size_t(b) + 1];
-        index.rows[n++] = static_cast<uint16_t>(i);
+        const uint32_t fixed = ~(table[i].mask & OPERAND_BITS);
+        index.rows[n++] = {fixed, table[i].match, static_cast<uint16_t>(i)};
     });
     for (int b = 0; b < bucket_total; ++b)
         index.first_row[size_t(b) + 1] += index.first_row[size_t(b)];
@@ -389,29 +249,28 @@ constexpr auto release2_index = build_index<bucket_rows_of(release2_table)>(rele
 
 // An index as the lookup reads it, whatever its size.
 struct index_view {
-    const sub_fields* fields;
-    const uint16_t* first_bucket;
+    const major_key* majors;
     const uint16_t* first_row;
-    const uint16_t* rows;
+    const bucket_row* rows;
     const opcode_entry* table;
 };
 
 template <size_t bucket_rows>
 constexpr index_view view_of(const opcode_index<bucket_rows>& index,
                              std::span<const opcode_entry> table) {
-    return {index.fields.data(), index.first_bucket.data(), index.first_row.data(),
-            index.rows.data(), table.data()};
+    return {index.majors.data(), index.first_row.data(), index.rows.data(), table.data()};
 }
 
 constexpr index_view default_view = view_of(default_index, opcode_table);
 constexpr index_view release2_view = view_of(release2_index, release2_table);
 
 constexpr int indexed_lookup(const index_view& index, uint32_t w) {
-    const uint32_t major = w >> 26;
-    const size_t bucket = index.first_bucket[major] + key_of(index.fields[major], w);
+    const major_key& m = index.majors[w >> 26];
+    const uint32_t key = ((w >> m.shift1) & m.mask1) << m.width2 | ((w >> m.shift2) & m.mask2);
+    const size_t bucket = m.first_bucket + key;
     for (int k = index.first_row[bucket]; k < index.first_row[bucket + 1]; ++k) {
-        const int i = index.rows[k];
-        if (opcode_accepts(index.table[i], w)) return i;
+        const bucket_row& r = index.rows[k];
+        if ((w & r.fixed) == r.match) return r.row;
     }
     return -1;
 }
@@ -478,20 +337,45 @@ static_assert([] {
     return true;
 }());
 
-static_assert(
-    [] {
-        for (uint32_t major = 0; major < 64; ++major) {
-            if (((major_properties[major] & jump) != 0) != major_in(jump_majors, major << 26))
-                return false;
-            if (((major_properties[major] & extends) != 0) != major_in(extends_majors, major << 26))
-                return false;
-        }
-        return true;
-    }(),
-    "jump_majors or extends_majors differ from the rows");
+namespace {
 
-std::span<const opcode_entry> active_opcode_table() {
-    if (has_flag(flag::release2)) return release2_table;
+// Bit m when some row of either table with the opcode bits m (its major
+// opcode, or its function field, as select picks them) is a jump or a branch.
+template <typename selects> constexpr uint64_t flow_bits(selects&& opcode_of) {
+    uint64_t bits = 0;
+    for (std::span<const opcode_entry> table : {std::span<const opcode_entry>(opcode_table),
+                                                std::span<const opcode_entry>(release2_table)})
+        for (const opcode_entry& e : table) {
+            const int m = opcode_of(e.match);
+            if (m >= 0 && (e.properties & (jump | branch)) != 0) bits |= uint64_t{1} << m;
+        }
+    return bits;
+}
+
+static_assert(flow_majors == flow_bits([](uint32_t m) {
+                  return m >> 26 == 0 ? -1 : static_cast<int>(m >> 26);
+              }),
+              "flow_majors differs from the rows");
+static_assert(flow_functions == flow_bits([](uint32_t m) {
+                  return m >> 26 == 0 ? static_cast<int>(m & 63) : -1;
+              }),
+              "flow_functions differs from the rows");
+
+} // namespace
+
+// Every word that the opcode fields make a jump or a branch is one to decode.
+static_assert([] {
+    for (uint32_t m = 0; m < 64; ++m) {
+        if ((major_properties[m] & (jump | branch)) != 0 && (flow_majors >> m & 1) == 0)
+            return false;
+        if ((special_properties[m] & (jump | branch)) != 0 && (flow_functions >> m & 1) == 0)
+            return false;
+    }
+    return true;
+}());
+
+std::span<const opcode_entry> opcode_table_of(instruction_set set) {
+    if (set == instruction_set::release2) return release2_table;
     return opcode_table;
 }
 
@@ -510,8 +394,8 @@ int find_opcode(uint32_t w) {
     return indexed_lookup(has_flag(flag::release2) ? release2_view : default_view, w);
 }
 
-const opcode_entry* find_entry(uint32_t w) {
-    if (has_flag(flag::release2)) return entry_in<release2_view>(w);
+const opcode_entry* find_entry(uint32_t w, instruction_set set) {
+    if (set == instruction_set::release2) return entry_in<release2_view>(w);
     return entry_in<default_view>(w);
 }
 

@@ -19,7 +19,15 @@ int out_hex(uint32_t value, int min_digits);
 inline char* put_hex_digits(char* to, uint32_t value, int min_digits, char pad = '0') {
     constexpr char digit_chars[] = "0123456789abcdef";
     if (min_digits == 8 && pad == '0') { // addresses and words, twice a line
-        for (int shift = 28; shift >= 0; shift -= 4) *to++ = digit_chars[(value >> shift) & 15];
+        // The eight nibbles spread to the eight bytes of x, the highest in
+        // the lowest byte; each becomes '0' + n, or 'a' + n - 10 from 10 on.
+        uint64_t x = value;
+        x = (x | x << 16) & 0x0000ffff0000ffffu;
+        x = (x | x << 8) & 0x00ff00ff00ff00ffu;
+        x = (x | x << 4) & 0x0f0f0f0f0f0f0f0fu;
+        const uint64_t letters = (x + 0x0606060606060606u) >> 4 & 0x0101010101010101u;
+        x += 0x3030303030303030u + letters * ('a' - '0' - 10);
+        for (int i = 7; i >= 0; --i) *to++ = static_cast<char>(x >> (8 * i));
         return to;
     }
     char digits[8];

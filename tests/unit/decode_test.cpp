@@ -14,7 +14,7 @@
 #include "driver/listing_loop.h"
 #include "html/call_targets.h"
 #include "listing/data_display.h"
-#include "listing/decode.h"
+#include "listing/instruction_text.h"
 #include "listing/labels.h"
 #include "listing/line_end.h"
 #include "mips/opcode_table.h"

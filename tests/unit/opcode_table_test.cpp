@@ -1,5 +1,6 @@
 // The opcode table: the indexed lookup against the plain scan, the words that
-// decide between overlapping entries, and the self-check's findings.
+// decide between overlapping entries, the self-check's findings, and the
+// record a word decodes into.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -7,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mips/decode.h"
 #include "mips/opcode_table.h"
 #include "test_support.h"
 
@@ -129,7 +131,7 @@ TEST(OpcodeSelftest, ReportsDuplicateNamesAndNewOverlaps) {
 TEST(OpcodeSelftest, ComputesTheShareInThousandths) {
     // 2^26 words: 1/64 of the space, 15.6 thousandths, truncated.
     const auto row = [](std::string_view name, uint32_t match, uint32_t mask) {
-        return opcode_entry{name, match, mask, operand_format::coprocessor, property::none};
+        return opcode_entry{name, match, mask, "cofun", property::none};
     };
     std::vector<opcode_entry> entries{row("one", 0x00000000, 0x03ffffff)};
     EXPECT_EQ(selftest_text(entries), "0x04000000 opcodes mapped (0.015)\n");
@@ -139,4 +141,55 @@ TEST(OpcodeSelftest, ComputesTheShareInThousandths) {
     EXPECT_EQ(selftest_text(entries), "one/three: ambiguous definition\n"
                                       "0x04000002 opcodes mapped (0.015)\n");
     EXPECT_EQ(selftest_text({}), "0x00000000 opcodes mapped (0.000)\n");
+}
+
+// ---- the decoded record -------------------------------------------------------
+
+TEST(DecodeWord, TellsWhatTheWordIs) {
+    using enum instruction_kind;
+    constexpr auto r2 = instruction_set::release2, r1 = instruction_set::mips32;
+    struct word_case {
+        uint32_t address, word;
+        instruction_set set;
+        std::string_view row; // "" for none
+        instruction_kind kind;
+        bool has_target;
+        uint32_t target;
+        int base, writes;
+    };
+    const word_case cases[] = {
+        {0x80001000, 0x0c100040, r1, "jal", call, true, 0x80400100, -1, -1},
+        {0x8ffffffc, 0x08000010, r1, "j", jump, true, 0x90000040, -1,
+         -1}, // the delay slot's region
+        {0x80001000, 0x03e00008, r1, "jr", jump_register, false, 0, -1, -1},
+        {0x80001000, 0x0320f809, r1, "jalr", call_register, false, 0, -1, -1},
+        {0x80001000, 0x1040000a, r1, "beq", branch, true, 0x8000102c, -1, -1},
+        {0x00000000, 0x1000fffe, r1, "beq", branch, true, 0xfffffffc, -1, -1},
+        {0x80001000, 0x04110003, r1, "bgezal", branch_and_link, true, 0x80001010, -1, -1},
+        {0x80001000, 0x18410003, r1, "", branch, true, 0x80001010, -1, -1}, // blez, rt not 0
+        {0x80001000, 0x8f998010, r1, "lw", load, false, 0, 28, 25},
+        {0x80001000, 0xafbf001c, r1, "sw", store, false, 0, 29, -1},
+        {0x80001000, 0xbc850010, r1, "cache", other, false, 0, 4, -1},
+        {0x80001000, 0x27bdffe0, r1, "addiu", other, false, 0, -1, 29},
+        {0x80001000, 0x3c1c0042, r1, "lui", other, false, 0, -1, 28},
+        {0x80001000, 0x00851021, r1, "addu", other, false, 0, -1, 2},
+        {0x80001000, 0x0000000e, r1, "", other, false, 0, -1, -1},
+        {0x80001000, 0x45010003, r1, "cop1", other, false, 0, -1, -1},
+        {0x80001000, 0x45010003, r2, "bc1t", branch, true, 0x80001010, -1, -1},
+        {0x80001000, 0x03e00408, r1, "", jump_register, false, 0, -1, -1},
+        {0x80001000, 0x03e00408, r2, "jr.hb", jump_register, false, 0, -1, -1},
+        {0x80001000, 0x4c85200a, r2, "cop3", other, false, 0, -1, -1},
+        {0x80001000, 0x4c450000, r2, "lwxc1", load, false, 0, 2, -1},
+    };
+    for (const word_case& c : cases) {
+        const decoded_instruction d = decode_word(c.address, c.word, c.set);
+        EXPECT_EQ(d.row == nullptr ? std::string_view() : d.row->name, c.row) << std::hex << c.word;
+        EXPECT_EQ(d.kind, c.kind) << std::hex << c.word;
+        EXPECT_EQ(d.has_target, c.has_target) << std::hex << c.word;
+        EXPECT_EQ(d.target, c.target) << std::hex << c.word;
+        EXPECT_EQ(d.base, c.base) << std::hex << c.word;
+        EXPECT_EQ(d.writes, c.writes) << std::hex << c.word;
+        EXPECT_EQ(d.length, 4) << std::hex << c.word;
+        EXPECT_EQ(d.offset, static_cast<int16_t>(c.word & 0xffff)) << std::hex << c.word;
+    }
 }

@@ -289,7 +289,8 @@ TEST_F(PageSet, PagesLinkBothWaysAndSummaryPagesFollow) {
     sort_symbols();
 
     list_lines(0x100, 0x160);
-    print_address(0x124, nullptr); // a jump target as the decoder prints it
+    print_address(0x124, nullptr); // a jump target as the decoder prints and counts it
+    record_call_target(0x124);
     out_char('\n');
     ::testing::internal::CaptureStderr();
     html_close_pages();

@@ -220,16 +220,15 @@ TEST_F(SymbolTable, HoldsThirtyThousandEntriesAndNoMore) {
                 "^map: too many symbols\a\n$");
 }
 
-TEST_F(SymbolTable, PrintAddressInTextCountsOnlyNamelessTargets) {
+TEST_F(SymbolTable, PrintAddressInTextWritesTheNameOrTheNumber) {
     output_capture out;
     print_address(0x4000, nullptr);
     print_address(0x4000, "");
     print_address(0x8000, "main");
     print_address(0x9000, "a<b", true); // escaping is for HTML only
     EXPECT_EQ(out.text(), "0x40000x4000maina<b");
-    ASSERT_EQ(call_target_count, 1);
-    EXPECT_EQ(call_targets[0].address, 0x4000u);
-    EXPECT_EQ(call_targets[0].count, 2);
+    // Printing counts nothing: the listing counts the jumps it writes.
+    EXPECT_EQ(call_target_count, 0);
 }
 
 TEST_F(SymbolTable, PrintAddressLinksAddressesInThePagedRange) {
