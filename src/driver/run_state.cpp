@@ -14,7 +14,9 @@
 #include "object/elf_executable.h"
 #include "object/elf_loader.h"
 #include "object/elf_map.h"
+#include "object/image_file.h"
 #include "object/linked_object.h"
+#include "object/object_input.h"
 #include "symbols/map_file.h"
 #include "symbols/symbol_table.h"
 #include "util/run_settings.h"
@@ -29,9 +31,11 @@ void reset_run_state() {
     reset_symbol_table();
     reset_map_file();
     reset_elf_map();
+    reset_object_input();
     reset_object_loader();
     reset_executable();
     reset_linked_object();
+    reset_image_file();
     reset_page_set();
     reset_page_elements();
     reset_call_targets();

@@ -8,29 +8,17 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
-#include "object/elf_loader.h"
 #include "object/elf_map.h"
-#include "object/image_file.h"
 #include "util/address_gaps.h"
-#include "util/run_settings.h"
-#include "util/zo.h"
 
 executable_image executable{};
 
 namespace {
 
-constexpr int program_header_size = 32;
-constexpr int section_header_size = 40;
-constexpr uint32_t segment_loadable = 1;    // PT_LOAD
-constexpr uint32_t section_no_bits = 8;     // SHT_NOBITS: zeros in memory, nothing in the file
-constexpr uint32_t section_allocated = 0x2; // SHF_ALLOC
 // Beyond this much space between its parts in all, an executable's image is
 // only the part around the start.
 constexpr uint64_t far_apart = uint64_t(16) << 20;
-// File positions go through zo_fseek's signed 32-bit offset.
-constexpr uint64_t position_limit = 0x7fffffff;
 
 // A stretch of memory and the file bytes it begins with.
 struct segment {
@@ -48,50 +36,37 @@ uint64_t input_length = 0;
 // The image file until the listing takes it over as its input.
 FILE* unfinished_image = nullptr;
 
-[[noreturn]] void executable_fault(const char* what) {
-    zo_message("%s: %s", settings.input_path, what);
-}
-
-void add_segment(uint32_t address, uint32_t memory_size, uint32_t offset, uint32_t file_size) {
+void add_segment(const elf_file& file, uint32_t address, uint32_t memory_size, uint32_t offset,
+                 uint32_t file_size) {
     if (uint64_t(offset) + file_size > input_length)
-        executable_fault("segment beyond the end of the file");
+        elf_fault(file, "segment beyond the end of the file");
     const uint32_t size = std::max(memory_size, file_size);
     if (size == 0) return;
-    if (uint64_t(address) + size > uint64_t(1) << 32) executable_fault("image too large");
-    if (segment_count == segment_capacity) executable_fault("too many segments");
+    if (uint64_t(address) + size > uint64_t(1) << 32) elf_fault(file, "image too large");
+    if (segment_count == segment_capacity) elf_fault(file, "too many segments");
     int i = segment_count++;
     for (; i > 0 && segments[i - 1].address > address; --i) segments[i] = segments[i - 1];
     segments[i] = {address, uint64_t(address) + size, offset, file_size};
 }
 
-void read_program_headers(uint32_t table, uint16_t entry_size, uint16_t count) {
-    if (entry_size != program_header_size) executable_fault("bad program header size");
-    for (uint16_t i = 0; i < count; ++i) {
-        unsigned char p[program_header_size];
-        if (!read_object_at(uint64_t(table) + uint64_t(program_header_size) * i, p,
-                            program_header_size))
-            executable_fault("program header read error");
-        // 0 p_type, 4 p_offset, 8 p_vaddr, 12 p_paddr, 16 p_filesz, 20 p_memsz
-        if (object_word(p) == segment_loadable)
-            add_segment(object_word(p + 8), object_word(p + 20), object_word(p + 4),
-                        object_word(p + 16));
+void read_program_headers(elf_file& file) {
+    if (file.header.program_entry_size != elf::program_header_size)
+        elf_fault(file, "bad program header size");
+    for (uint32_t i = 0; i < file.header.program_count; ++i) {
+        const program_header p = elf_read_program(file, i);
+        if (p.type == elf::PT_LOAD)
+            add_segment(file, p.address, p.memory_size, p.offset, p.file_size);
     }
 }
 
 // Without program headers the allocated sections are the memory.
-void read_allocated_sections(uint32_t table, uint16_t entry_size, uint16_t count) {
-    if (count != 0 && entry_size != section_header_size)
-        executable_fault("bad section header size");
-    for (uint16_t i = 1; i < count; ++i) {
-        unsigned char s[section_header_size];
-        if (!read_object_at(uint64_t(table) + uint64_t(section_header_size) * i, s,
-                            section_header_size))
-            executable_fault("section header read error");
-        // 4 sh_type, 8 sh_flags, 12 sh_addr, 16 sh_offset, 20 sh_size
-        if (!(object_word(s + 8) & section_allocated)) continue;
-        const uint32_t size = object_word(s + 20);
-        const bool bytes = object_word(s + 4) != section_no_bits;
-        add_segment(object_word(s + 12), size, bytes ? object_word(s + 16) : 0, bytes ? size : 0);
+void read_allocated_sections(elf_file& file) {
+    if (file.header.section_count != 0) elf_check_section_entry_size(file);
+    for (uint32_t i = 1; i < file.header.section_count; ++i) {
+        const section_header s = elf_read_section(file, i);
+        if (!(s.flags & elf::SHF_ALLOC)) continue;
+        const bool bytes = s.type != elf::SHT_NOBITS;
+        add_segment(file, s.address, s.size, bytes ? s.offset : 0, bytes ? s.size : 0);
     }
 }
 
@@ -140,48 +115,38 @@ void mark_gaps(int first, int last) {
 
 } // namespace
 
-void load_executable(const unsigned char* h) {
-    const uint32_t entry = object_word(h + 24);
-    const uint32_t program_table = object_word(h + 28), section_table = object_word(h + 32);
-    const uint16_t program_entry_size = object_half(h + 42), program_count = object_half(h + 44);
-    const uint16_t section_entry_size = object_half(h + 46), section_count = object_half(h + 48);
-
-    FILE* input = settings.input;
-    input_length = input_file_length();
-
+void load_executable(elf_file& file, image_range& range) {
+    input_length = elf_file_length(file);
     segment_count = 0;
-    if (program_count != 0)
-        read_program_headers(program_table, program_entry_size, program_count);
+    if (file.header.program_count != 0)
+        read_program_headers(file);
     else
-        read_allocated_sections(section_table, section_entry_size, section_count);
-    if (segment_count == 0) executable_fault("no loadable segment");
+        read_allocated_sections(file);
+    if (segment_count == 0) elf_fault(file, "no loadable segment");
 
     int first = 0, last = 0;
-    choose_image(settings.start != 0 ? settings.start : entry, first, last);
+    choose_image(range.start != 0 ? range.start : file.header.entry, first, last);
     const uint32_t start = segments[first].address;
     uint64_t end = 0;
     for (int i = first; i < last; ++i) end = std::max(end, segments[i].end);
-    if (end - start + image_tail > position_limit) executable_fault("image too large");
+    if (end - start + image_tail > file_position_limit) elf_fault(file, "image too large");
     mark_gaps(first, last);
 
     // Names first: the map reader opens the file by its path once more.
-    read_elf_map(settings.input_path, true);
+    read_elf_map(file.path, true);
 
-    FILE* image = open_image_file();
-    unfinished_image = image;
+    unfinished_image = open_image_file();
     // (An input that ends early has been refused already.)
     for (int i = first; i < last; ++i) {
         const segment& s = segments[i];
         if (s.file_size != 0)
-            copy_to_image(image, s.address - start, s.offset, s.file_size, "read error");
+            copy_to_image(file, s.address - start, s.offset, s.file_size, "read error");
     }
-    end_image_file(image, end - start);
+    end_image_file(end - start);
 
-    settings.input = nullptr;
-    zo_fclose(input);
-    settings.input = image;
+    hand_over_image();
     unfinished_image = nullptr;
-    settings.offset = start;
+    range.offset = start;
     executable = {true, start, end};
 }
 

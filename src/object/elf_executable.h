@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "object/elf_file.h"
+#include "object/image_file.h"
+
 // The addresses the image file holds: the part of the executable's memory
 // that is listed when no range is given. All zero when no executable was
 // loaded.
@@ -15,15 +18,17 @@ struct executable_image {
 
 extern executable_image executable;
 
-// Turns the ELF executable at settings.input, whose header h (52 bytes) has
-// been read and found a current 32-bit MIPS header of a known byte order, into an
-// image file that replaces it as settings.input; enters its names. Every
+// Turns the ELF executable file (the input), whose header has been read and
+// found a current 32-bit MIPS header of a known byte order, into an image
+// file that replaces it as settings.input; enters its names. The range
+// stays as given (its addresses are the executable's own) but for its
+// offset, which becomes the image's first address. Every
 // PT_LOAD segment lies at its p_vaddr (zeros from p_filesz to p_memsz); a
 // file without program headers gives its allocated sections at sh_addr. The
 // space between them is not listed. When that space passes 16 MiB in all,
-// the image is only the part around settings.start, or around the entry
+// the image is only the part around the range's start, or around the entry
 // point when no start was given.
-void load_executable(const unsigned char* h);
+void load_executable(elf_file& file, image_range& range);
 
 // Back to the state before any executable was loaded (for tests).
 void reset_executable();

@@ -1,28 +1,65 @@
-// The memory image of an ELF file listed under -E: a temporary file without
-// a name, written from the file a block at a time.
+// The memory image that a loader makes of an ELF file, for the listing to
+// read as a raw dump: the one image writer. An image is written through its
+// stream, a block at a time, and patched through a few kept blocks; it then
+// takes the place of the input. The loader that opened the image owns it
+// until then.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 
-// Zero bytes behind an image: more than the data display reads at an
-// address, so that it can read up to the image's last byte. (The listing
+#include "object/elf_file.h"
+
+// Zero bytes behind a temporary image: more than the data display reads at
+// an address, so that it can read up to the image's last byte. (The listing
 // stops at the end.)
 constexpr uint32_t image_tail = 64;
 
-// The length of settings.input, at most zo_fseek's limit.
-uint64_t input_file_length();
+// What the listing reads of an input, as load_object takes and gives it.
+struct image_range {
+    uint32_t start;  // address of the first word listed
+    uint32_t offset; // address of the first byte of the file
+    int32_t size;    // bytes to list
+};
 
-// A new image file for settings.input, named after it in messages.
+// Writes go to stream from now on; a short one ends the run through
+// write_failed.
+void start_image(FILE* stream, void (*write_failed)());
+
+// A new temporary image file without a name for the input, written from now
+// on: "<input> image" in messages, where a failed write ends the run with
+// the system's text.
 FILE* open_image_file();
 
-// Copies count bytes at file offset from of settings.input to position of the
-// image; a short read ends the run with "<input>: <short_read>".
-void copy_to_image(FILE* image, uint64_t position, uint32_t from, uint32_t count,
-                   const char* short_read);
+// Positions the image at a file position checked against zo_fseek's limit.
+void seek_image(uint64_t position);
+// Writes bytes at the image's position.
+void write_image(const void* bytes, int count);
+// Writes count zero bytes at position.
+void write_image_zeros(uint64_t position, uint64_t count);
+// Copies count bytes at offset of the file to position of the image, a block
+// at a time, and returns how many came. A file that ends first ends the run
+// with "<file>: <short_read>"; with short_read null, it ends the copy.
+uint64_t copy_to_image(elf_file& from, uint64_t position, uint32_t offset, uint64_t count,
+                       const char* short_read);
 
-// Gives the image its length: zeros up to length, and the tail behind it.
-void end_image_file(FILE* image, uint64_t length);
+// Writes bytes at a position of the image, gathered a block at a time;
+// finish_image_patches writes the blocks out. Between the two the stream's
+// position is unspecified.
+void patch_image(uint64_t position, const void* bytes, int count);
+void finish_image_patches();
 
-// Ends the run: a write to the image failed.
-[[noreturn]] void image_file_write_error(FILE* image);
+// Writes out what the stream holds; a write that fails, now or before, ends
+// the run.
+void flush_image();
+
+// Gives a temporary image its length: zeros up to length and the tail behind
+// it. Flushed.
+void end_image_file(uint64_t length);
+
+// The image becomes the listing's input (settings.input); the input file is
+// closed.
+void hand_over_image();
+
+// Back to the state before any image was written (for tests).
+void reset_image_file();

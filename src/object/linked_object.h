@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "object/elf_file.h"
+#include "object/image_file.h"
+
 // Where the object's first placed section lies.
 constexpr uint32_t linked_image_base = 0x10000000;
 
@@ -17,17 +20,17 @@ struct linked_layout {
 
 extern linked_layout linked;
 
-// Turns the relocatable object at settings.input, whose header h (52 bytes)
-// has been read and found a current 32-bit MIPS header of a known byte order, into an
+// Turns the relocatable object file (the input), whose header has been read
+// and found a current 32-bit MIPS header of a known byte order, into an
 // image in a temporary file without a name that replaces it as
 // settings.input. Every allocated section but the MIPS bookkeeping ones is
 // placed in section-header order from linked_image_base on, each at the
 // next multiple of its alignment; the global pointer area (a slot with the
 // address of each symbol, then one for each local GOT16 entry) follows at
 // the next multiple of 4, and $gp is its start. The relocations of the
-// placed sections are applied with the ABI's formulas. start, offset and
-// size become the image's.
-void load_linked_object(const unsigned char* h, uint32_t& start, uint32_t& offset, int32_t& size);
+// placed sections are applied with the ABI's formulas. The range becomes the
+// image's.
+void load_linked_object(elf_file& file, image_range& range);
 
 // Back to the state before any object was loaded (for tests).
 void reset_linked_object();

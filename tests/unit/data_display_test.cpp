@@ -8,6 +8,7 @@
 
 #include "driver/listing_loop.h"
 #include "listing/data_display.h"
+#include "mips/byte_order.h"
 #include "object/elf_loader.h"
 #include "symbols/symbol_table.h"
 #include "test_support.h"

@@ -4,7 +4,9 @@
 
 #include <cstring>
 
+#include "mips/byte_order.h"
 #include "object/elf_loader.h"
+#include "object/object_symbols.h"
 #include "object_test_support.h"
 
 namespace {
@@ -200,10 +202,10 @@ TEST(ElfLoader, HugeBssIsAHoleNotWrittenZeros) {
     unsigned char slot[4];
     zo_fseek(settings.input, int32_t(0x154 + 0x10000000 + 4));
     ASSERT_EQ(zo_fread(settings.input, 4, slot), 4);
-    EXPECT_EQ(object_word(slot), 0x10000040u);
+    EXPECT_EQ(assemble_word(slot), 0x10000040u);
     zo_fseek(settings.input, 0x154 + 0x8000000);
     ASSERT_EQ(zo_fread(settings.input, 4, slot), 4);
-    EXPECT_EQ(object_word(slot), 0u);
+    EXPECT_EQ(assemble_word(slot), 0u);
     end_load();
 }
 
@@ -251,16 +253,17 @@ TEST(ElfLoader, ReadStringStopsAtTerminatorLimitAndEnd) {
     std::string bytes = std::string("abc\0", 4) + std::string(60, 'x') + "tail";
     std::string path = dir.write("names.bin", bytes);
     reset_settings();
-    settings.input_path = path.c_str();
-    settings.input = zo_fopen(path.c_str(), "rb");
-    object_name name = read_string(0, 0);
+    FILE* stream = zo_fopen(path.c_str(), "rb");
+    elf_file file{};
+    elf_open(file, stream, path.c_str(), elf_source::input);
+    object_name name = read_string(file, 0, 0);
     EXPECT_STREQ(name.plain, "abc");
     EXPECT_STREQ(name.data, "@abc");
-    EXPECT_STREQ(read_string(2, 2).plain, std::string(48, 'x').c_str());
-    EXPECT_STREQ(read_string(58, 2).plain, "xxxxtail");
-    EXPECT_STREQ(read_string(0, 1000).plain, "");
+    EXPECT_STREQ(read_string(file, 2, 2).plain, std::string(48, 'x').c_str());
+    EXPECT_STREQ(read_string(file, 58, 2).plain, "xxxxtail");
+    EXPECT_STREQ(read_string(file, 0, 1000).plain, "");
     // Far offsets read nothing rather than counting from the end of the file.
-    EXPECT_STREQ(read_string(0x7ffffff0, 0x20).plain, "");
-    EXPECT_STREQ(read_string(0xffffffff, 0xffffffff).plain, "");
-    zo_fclose(settings.input);
+    EXPECT_STREQ(read_string(file, 0x7ffffff0, 0x20).plain, "");
+    EXPECT_STREQ(read_string(file, 0xffffffff, 0xffffffff).plain, "");
+    zo_fclose(stream);
 }

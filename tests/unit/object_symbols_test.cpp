@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "mips/byte_order.h"
 #include "object/object_symbols.h"
 #include "object_test_support.h"
 
@@ -52,7 +53,7 @@ uint32_t image_word(uint32_t address) {
     std::fflush(settings.input);
     zo_fseek(settings.input, int32_t(address - object.file_delta));
     EXPECT_EQ(zo_fread(settings.input, 4, bytes), 4);
-    return object_word(bytes);
+    return assemble_word(bytes);
 }
 
 int comments_named(const char* comment) {

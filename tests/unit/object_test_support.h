@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "object/elf_loader.h"
+#include "object/object_input.h"
 #include "symbols/symbol_table.h"
 #include "test_support.h"
 #include "util/run_settings.h"
