@@ -107,7 +107,7 @@ std::string object_with_relocation(uint8_t type) {
     const std::string symtab = b.symbol(0, 0, 0, 0, 0) + b.symbol(1, 0, 16, 0x12, 1);
     // A 26-bit jump relocation: refused once the image file exists.
     b.sections = {{".text", 1, text},     {".data", 1, b.word(1)},
-                  {".bss", 8, "", 0x10},  {".symtab", 2, symtab},
+                  {".bss", 8, "", 0x10},  {".symtab", 2, symtab, -1, -1, 0, 5},
                   {".strtab", 3, strtab}, {".rel.text", 9, b.relocation(0, 1, type)}};
     return b.build();
 }
@@ -147,6 +147,28 @@ TEST_F(ExitSeam, ErrorAfterTheLoadClosesTheImageAndClearsTheInput) {
     EXPECT_FALSE(std::filesystem::exists(path + "_"));
     zo_free(settings.image_path);
     settings.image_path = nullptr;
+}
+
+TEST_F(ExitSeam, ResetLeavesTheImageTheListingTookOver) {
+    temp_dir dir;
+    const std::string path = dir.write("good.o", object_with_relocation(5));
+    for (uint32_t flags : {0u, flag::elf_image}) {
+        const long before = open_descriptors();
+        load_path(path, flags);
+        FILE* image = settings.input;
+        zo_free(settings.image_path);
+        settings.image_path = nullptr;
+        reset_run_state();
+        // The image is the listing's: still open and readable after the reset.
+        if (before >= 0) {
+            EXPECT_EQ(open_descriptors(), before + 1) << flags;
+        }
+        unsigned char word[4] = {};
+        std::rewind(image);
+        EXPECT_EQ(std::fread(word, 1, 4, image), 4u) << flags;
+        std::fclose(image);
+        std::remove((path + "_").c_str());
+    }
 }
 
 } // namespace
