@@ -18,11 +18,11 @@ namespace {
 // The highest target of a short forward conditional branch seen so far; a
 // jr $ra below it lies inside the function and does not end it.
 uint32_t extension_limit = 0;
-// The function-start test judges a jr $ra by the branches seen up to the jr
-// itself, not by its delay slot or the word after it.
-// Words tracked so far, and the steps and the limits of the last three
-// returns among them (jr $ra, whether it ended a function or not), the last
-// first: the one two steps back is among them.
+// Words tracked so far, and the steps of the last three returns among them
+// (jr $ra, whether it ended a function or not), the last first, with the
+// limit as it stood right after each: the function-start test judges the
+// return two steps back by the branches seen up to it, not by its delay slot
+// or the word after it.
 struct tracked_return {
     uint32_t step, limit;
 };
