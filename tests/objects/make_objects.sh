@@ -34,3 +34,6 @@ python3 "$here/make_robust.py" "$cli"
 # The relocatable objects that -E places and relocates, with the bytes that
 # ld.lld makes of them at the same addresses (gcc, clang, ld.lld, python3).
 "$here/linked/make.sh"
+# The dynamically linked programs and libraries of -E and their references
+# from GNU binutils (gcc for both byte orders, binutils, python3).
+"$here/dynamic/make.sh"
