@@ -65,7 +65,7 @@ const char help_tail_text[] =
     "\n"
     "    not shown above:\n"
     "\t-R2\t\tMIPS32 Release 2 instructions, FPU (COP1, COP1X)\n"
-    "\t-E\t\tELF executable listed at its own addresses\n"
+    "\t-E\t\tELF program or library at its own addresses, object laid out\n"
     "\t-D\t\tdump object header, sections, symbols, relocations\n"
     "\t-T\t\tpass over 26-bit jump relocations of an object\n"
     "\t--help\t\tthis text, as the only argument\n"

@@ -11,6 +11,7 @@
 #include "listing/labels.h"
 #include "listing/line_end.h"
 #include "listing/recent_words.h"
+#include "object/dynamic_file.h"
 #include "object/elf_executable.h"
 #include "object/elf_loader.h"
 #include "object/elf_map.h"
@@ -34,6 +35,7 @@ void reset_run_state() {
     reset_object_input();
     reset_object_loader();
     reset_executable();
+    reset_dynamic_file();
     reset_linked_object();
     reset_image_file();
     reset_page_set();

@@ -32,6 +32,7 @@ constexpr int deepest_level = 5; // the last level read; one more is named only
 int display_depth = 0;
 uint32_t display_last = 0;
 long display_saved_position = 0; // listing position to restore; 0: not saved
+bool chain_from_got = false;     // the chain began at a slot of the GOT
 
 // Blocks of the input kept for the displays. A seek away from the listing's
 // place and back throws the stream's buffer away, so a display that went to
@@ -112,10 +113,20 @@ void restore_position() {
     display_last = 0;
 }
 
+// The mode of the level behind a slot of the global offset table that holds p.
+display_mode behind_got_slot(display_mode mode, uint32_t p) {
+    if (p == 0 || mode == display_mode::got_function) return display_mode::shown;
+    if (mode == display_mode::got_local && (p & 0xffff) == 0) return display_mode::shown;
+    return display_mode::chain;
+}
+
 } // namespace
 
 void data_display(uint32_t a, bool from_operand, display_mode mode) {
-    if (mode == display_mode::plain || mode == display_mode::function_pointer) {
+    const bool got = mode == display_mode::got_entry || mode == display_mode::got_function ||
+                     mode == display_mode::got_local;
+    if (mode == display_mode::plain || mode == display_mode::function_pointer || got) {
+        chain_from_got = got;
         display_last = 0;
         display_depth = 0;
         display_saved_position = 0;
@@ -132,6 +143,7 @@ void data_display(uint32_t a, bool from_operand, display_mode mode) {
         out_char(' '), out_hex(a, 0);
 
     if (display_depth == 1) followed_pointer = a;
+    if (mode == display_mode::shown) return;
     // Memory in the object's code section is not read.
     if (object.text_start <= a && a < object.text_end) return;
     int depth = display_depth++;
@@ -146,7 +158,7 @@ void data_display(uint32_t a, bool from_operand, display_mode mode) {
     }
 
     unsigned char bytes[window_size];
-    if (read_window(a, bytes) && !write_text(bytes)) {
+    if (read_window(a, bytes) && (got || !write_text(bytes))) {
         // A continuation behind a function pointer is only read when the
         // pointer can land in an object's code section.
         bool follow = !(mode == display_mode::after_function_pointer && object.text_end == 0);
@@ -155,14 +167,36 @@ void data_display(uint32_t a, bool from_operand, display_mode mode) {
             display_mode next = mode == display_mode::function_pointer
                                     ? display_mode::after_function_pointer
                                     : display_mode::chain;
+            if (got) next = behind_got_slot(mode, p);
+            // (A null pointer behind a GOT entry leads nowhere; in a file
+            // loaded from 0, its ELF header lies there.)
+            if (chain_from_got && p == 0) next = display_mode::shown;
             data_display(p, from_operand, next);
         }
     }
     restore_position();
 }
 
+bool read_listed_word(uint32_t a, uint32_t& word) {
+    if (a < settings.offset) return false;
+    const long position = std::ftell(settings.input);
+    if (position <= 0) return false;
+    if (blocks.stream != settings.input) take_input();
+    const int64_t at = int64_t(a - settings.offset);
+    unsigned char bytes[4];
+    const bool held =
+        (input_size < 0 || at <= input_size - 4) && blocks.read(uint64_t(at), bytes, 4);
+    errno = 0;
+    if (blocks.moved && std::fseek(settings.input, position, SEEK_SET) != 0)
+        zo_error(zo_fname(settings.input), "*fseek error");
+    blocks.moved = false;
+    if (held) word = assemble_word(bytes);
+    return held;
+}
+
 void reset_data_display() {
     followed_pointer = 0;
+    chain_from_got = false;
     display_depth = 0;
     display_last = 0;
     display_saved_position = 0;

@@ -22,6 +22,7 @@
 #include "mips/decode.h"
 #include "mips/fields.h"
 #include "mips/operand_syntaxes.h"
+#include "object/dynamic_file.h"
 #include "util/output.h"
 #include "util/run_settings.h"
 
@@ -360,9 +361,15 @@ void write_data_display(const decoded_instruction& d) {
     if (d.rs == 28 && settings.gp_value != 0) {
         // lw $t9,offset($gp) loads a function pointer from the global pointer
         // area.
-        const display_mode mode =
-            is_row(d, "lw") && d.rt == 25 ? display_mode::function_pointer : display_mode::plain;
-        data_display(settings.gp_value + static_cast<uint32_t>(d.offset), true, mode);
+        const bool function = is_row(d, "lw") && d.rt == 25;
+        const uint32_t a = settings.gp_value + static_cast<uint32_t>(d.offset);
+        display_mode mode = function ? display_mode::function_pointer : display_mode::plain;
+        if (a >= listed_got.start && a < listed_got.end) {
+            mode = function                   ? display_mode::got_function
+                   : a < listed_got.local_end ? display_mode::got_local
+                                              : display_mode::got_entry;
+        }
+        data_display(a, true, mode);
     } else if (d.rs == 23 && settings.s7_value != 0) {
         data_display(settings.s7_value + static_cast<uint32_t>(d.offset), true,
                      display_mode::plain);

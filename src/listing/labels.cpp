@@ -73,12 +73,10 @@ void write_quoted_bytes(uint32_t word) {
 
 } // namespace
 
-void function_end_track(uint32_t a, uint32_t w, const decoded_instruction* d) {
-    ++tracked_steps;
-    last_track_ends = false;
-    // Only a jump or a branch can end a function or extend one; the other
-    // words need no decoding.
-    if (!may_change_flow(w)) return;
+namespace {
+
+// A word that may change the flow of control, tracked.
+[[gnu::noinline]] void track_flow_word(uint32_t a, uint32_t w, const decoded_instruction* d) {
     decoded_instruction decoded;
     if (d == nullptr) {
         decoded = decode_word(a, w);
@@ -90,6 +88,16 @@ void function_end_track(uint32_t a, uint32_t w, const decoded_instruction* d) {
         last_returns[1] = last_returns[0];
         last_returns[0] = {tracked_steps, extension_limit};
     }
+}
+
+} // namespace
+
+void function_end_track(uint32_t a, uint32_t w, const decoded_instruction* d) {
+    ++tracked_steps;
+    last_track_ends = false;
+    // Only a jump or a branch can end a function or extend one; the other
+    // words need no decoding.
+    if (may_change_flow(w)) track_flow_word(a, w, d);
 }
 
 int function_end_check(int mode, uint32_t a, uint32_t w) {

@@ -12,6 +12,7 @@
 #include "listing/recent_words.h"
 #include "mips/decode.h"
 #include "mips/fields.h"
+#include "object/dynamic_file.h"
 #include "symbols/symbol_table.h"
 #include "util/output.h"
 #include "util/run_settings.h"
@@ -92,32 +93,48 @@ void write_map_comments(uint32_t a) {
     }
 }
 
-// A lui whose register the current instruction uses as base or source, found
-// among the last sequence_length listed words without a write of that
-// register in between.
+// The value a register gets from the word v that sets it when v is a lui, or
+// a lw from a local entry of the global offset table; false for any other
+// word.
+bool register_value(uint32_t v, uint32_t& value) {
+    // 001111 00000 ttttt iiiiiiiiiiiiiiii   lui rt, imm
+    if ((v & 0xffe00000) == 0x3c000000) {
+        value = v << 16;
+        return true;
+    }
+    // 100011 11100 ttttt iiiiiiiiiiiiiiii   lw rt, offset($gp)
+    if ((v & 0xffe00000) != 0x8f800000 || settings.gp_value == 0) return false;
+    const uint32_t slot = settings.gp_value + static_cast<uint32_t>(simm(v));
+    return slot >= listed_got.start && slot < listed_got.local_end && read_listed_word(slot, value);
+}
+
+// A lui, or a lw from a local GOT entry, that sets the register the current
+// instruction uses as base or source, found among the last sequence_length
+// listed words without another write of that register in between.
 void lui_look_back(const decoded_instruction& d) {
     int h = register_of(d, 0);
     if (h < 0) return;
     int length = std::clamp(settings.sequence_length, 0, recent_word_count);
-    // Most instructions have no lui of their register within reach: find the
-    // nearest one first, then check the words between it and w.
-    // 001111 00000 ttttt iiiiiiiiiiiiiiii   lui rt, imm
-    uint32_t wanted = 0x3c000000 | static_cast<uint32_t>(h) << 16;
-    int found = -1;
-    for (int k = 0, i = recent_index; k < length; ++k) {
-        if ((recent_words[i] & 0xffff0000) == wanted) {
-            found = k;
-            break;
-        }
-        if (++i == recent_word_count) i = 0;
-    }
-    if (found < 0) return;
+    // Most instructions have no such word of their register within reach:
+    // the ring knows the nearest one, and the words between it and d are
+    // checked. (A lw from $gp where no GOT is known sets no value, and hides
+    // any lui behind it, as any write of the register does.)
+    if (register_set_at[size_t(h)] == 0) return;
+    const uint32_t distance = stored_words - register_set_at[size_t(h)];
+    if (distance >= uint32_t(length)) return;
+    const int found = int(distance);
+    // Position-independent code calls with bal as much as with jalr: after a
+    // GOT load, a branch that links counts as the jump it is.
+    const bool got = (recent_word(found) & 0xffe00000) == 0x8f800000;
     for (int k = 0; k < found; ++k) {
         const uint32_t a = d.address - 4 * static_cast<uint32_t>(k + 1);
-        int m = register_of(decode_word(a, recent_word(k)), k + 1);
+        const decoded_instruction v = decode_word(a, recent_word(k));
+        int m = register_of(v, k + 1);
+        if (got && v.kind == instruction_kind::branch_and_link) m = jump_register(k + 1);
         if (m == -1 || m == h) return;
     }
-    const uint32_t high = recent_word(found) << 16;
+    uint32_t high = 0;
+    if (!register_value(recent_word(found), high)) return;
     const uint32_t address =
         is_row(d, "ori") ? (high | uimm(d.word)) : high + static_cast<uint32_t>(d.offset);
     data_display(address, false, display_mode::plain);

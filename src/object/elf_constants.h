@@ -73,6 +73,9 @@ constexpr uint16_t SHN_COMMON = 0xfff2; // st_value is an alignment, not an offs
 
 // ---- segments --------------------------------------------------------------
 constexpr uint32_t PT_LOAD = 1;
+constexpr uint32_t PT_DYNAMIC = 2;
+constexpr uint32_t PT_MIPS_REGINFO = 0x70000000;
+constexpr uint32_t PF_X = 0x1; // p_flags: the segment holds code
 
 // ---- symbols: st_info is the binding in the high four bits, the type in the
 // low four ---------------------------------------------------------------------
@@ -117,4 +120,27 @@ constexpr uint32_t R_MIPS_GPREL32 = 12;
 constexpr uint32_t R_MIPS_JALR = 37;
 constexpr uint32_t R_MIPS_PC32 = 248; // unwind tables
 
+// ---- the dynamic section: d_tag and d_val of each entry ----------------------
+constexpr int dynamic_entry_size = 8; // Elf32_Dyn
+constexpr int32_t DT_NULL = 0;
+constexpr int32_t DT_PLTRELSZ = 2;
+constexpr int32_t DT_PLTGOT = 3;
+constexpr int32_t DT_STRTAB = 5;
+constexpr int32_t DT_SYMTAB = 6;
+constexpr int32_t DT_STRSZ = 10;
+constexpr int32_t DT_SYMENT = 11;
+constexpr int32_t DT_PLTREL = 20;
+constexpr int32_t DT_JMPREL = 23;
+constexpr int32_t DT_MIPS_LOCAL_GOTNO = 0x7000000a;
+constexpr int32_t DT_MIPS_SYMTABNO = 0x70000011;
+constexpr int32_t DT_MIPS_GOTSYM = 0x70000013;
+constexpr int32_t DT_MIPS_PLTGOT = 0x70000032;
+// The relocation of a PLT's GOT slot.
+constexpr uint32_t R_MIPS_JUMP_SLOT = 127;
+// The MIPS psABI's $gp: this far past the start of the GOT, so that a 16-bit
+// offset reaches 64 KiB of it.
+constexpr uint32_t gp_bias = 0x7ff0;
+// .reginfo: ri_gp_value is its sixth word.
+constexpr int reginfo_size = 24;
+constexpr int reginfo_gp_value = 20;
 } // namespace elf

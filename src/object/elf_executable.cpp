@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <array>
 
-#include "object/elf_map.h"
+#include "object/dynamic_file.h"
 #include "util/address_gaps.h"
 
 executable_image executable{};
@@ -133,7 +133,8 @@ void load_executable(elf_file& file, image_range& range) {
     mark_gaps(first, last);
 
     // Names first: the map reader opens the file by its path once more.
-    read_elf_map(file.path, true);
+    read_dynamic_section(file);
+    read_dynamic_names(file);
 
     unfinished_image = open_image_file();
     // (An input that ends early has been refused already.)

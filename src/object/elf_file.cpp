@@ -118,9 +118,9 @@ program_header elf_read_program(elf_file& file, uint32_t index) {
     unsigned char p[elf::program_header_size];
     elf_read(file, file.header.program_table + uint64_t(elf::program_header_size) * index, p,
              elf::program_header_size, "program header read error");
-    // 0 p_type, 4 p_offset, 8 p_vaddr, 12 p_paddr, 16 p_filesz, 20 p_memsz
-    return {elf_word(file, p), elf_word(file, p + 4), elf_word(file, p + 8), elf_word(file, p + 16),
-            elf_word(file, p + 20)};
+    // 0 p_type, 4 p_offset, 8 p_vaddr, 12 p_paddr, 16 p_filesz, 20 p_memsz, 24 p_flags
+    return {elf_word(file, p),      elf_word(file, p + 4),  elf_word(file, p + 8),
+            elf_word(file, p + 16), elf_word(file, p + 20), elf_word(file, p + 24)};
 }
 
 elf_symbol elf_read_symbol(elf_file& file, uint32_t table_offset, uint32_t index) {

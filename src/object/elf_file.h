@@ -67,6 +67,7 @@ struct program_header {
     uint32_t address;     // p_vaddr
     uint32_t file_size;   // p_filesz
     uint32_t memory_size; // p_memsz
+    uint32_t flags;       // p_flags
 };
 
 // A symbol table entry, in host order.

@@ -88,18 +88,36 @@ entry_kind laid_out_kind(uint8_t info, uint32_t size, uint16_t section, std::str
     return kind_of(info, size, section, name);
 }
 
-// Enters the map name of an ELF name at value. A name that an earlier symbol
-// of the file took gets the first free suffix _2, _3, ...; a name of an
-// earlier map is a repeat at the same address and an error at another.
-void enter_symbol(std::string_view name, bool data, uint32_t value) {
-    // '@', the name, the longest suffix, the terminator.
-    char text[1 + elf_name_limit + 12 + 1];
+// The longest suffix a name takes: one given, or _2, _3, ...
+constexpr int suffix_limit = 12;
+
+// The map name of an ELF name with suffix, '@' in front of it; returns the
+// plain name's length.
+int map_text_of(std::string_view name, std::string_view suffix,
+                char (&text)[1 + elf_name_limit + 2 * suffix_limit + 1]) {
     text[0] = '@';
     char* plain = text + 1;
-    const int length = map_name_of(name, plain);
+    int length = map_name_of(name, plain);
+    suffix = suffix.substr(0, suffix_limit);
+    suffix.copy(plain + length, suffix.size());
+    length += int(suffix.size());
+    plain[length] = 0;
+    return length;
+}
+
+// Enters the map name of an ELF name (with suffix) at value. A name that an
+// earlier symbol of the file took gets the first free suffix _2, _3, ...; a
+// name of an earlier map is a repeat at the same address and an error at
+// another.
+void enter_symbol(std::string_view name, bool data, uint32_t value,
+                  std::string_view suffix = std::string_view()) {
+    // '@', the name, the suffixes, the terminator.
+    char text[1 + elf_name_limit + 2 * suffix_limit + 1];
+    char* plain = text + 1;
+    const int length = map_text_of(name, suffix, text);
     for (int k = 2;
          is_named_here(find_symbol(plain, false)) || is_named_here(find_symbol(text, false)); ++k)
-        std::snprintf(plain + length, 12, "_%d", k);
+        std::snprintf(plain + length, suffix_limit, "_%d", k);
     const char* entered = data ? text : plain;
     const int existing = add_new_symbol(value, entered, nullptr);
     if (existing >= 0 && symbol_table[existing].address != value)
@@ -126,6 +144,34 @@ void read_symbols(const section_header& symbols) {
                                     ? kind_of(e.info, e.size, e.section, name)
                                     : laid_out_kind(e.info, e.size, e.section, name, i, address);
         if (kind != entry_kind::none) enter_symbol(name, kind == entry_kind::data, address);
+    }
+}
+
+// What a dynamic symbol becomes: as a symbol of .symtab where the file has
+// section headers; without them, by its type and the segment it lies in.
+entry_kind dynamic_kind(const elf_symbol& e, std::string_view name, bool (*in_code)(uint32_t)) {
+    if (map_elf.header.section_count != 0) return kind_of(e.info, e.size, e.section, name);
+    const uint8_t type = elf::ELF32_ST_TYPE(e.info), binding = elf::ELF32_ST_BIND(e.info);
+    if (type != elf::STT_NOTYPE && type != elf::STT_OBJECT && type != elf::STT_FUNC)
+        return entry_kind::none;
+    if (e.section == elf::SHN_UNDEF || e.section >= elf::SHN_LORESERVE) return entry_kind::none;
+    if (name.empty() || name.starts_with("$L") || name.starts_with(".L")) return entry_kind::none;
+    const bool reachable_label =
+        type == elf::STT_NOTYPE && (binding == elf::STB_GLOBAL || binding == elf::STB_WEAK);
+    if (e.size == 0 && type != elf::STT_FUNC && !reachable_label) return entry_kind::none;
+    return type != elf::STT_OBJECT && in_code(e.value) ? entry_kind::code : entry_kind::data;
+}
+
+void read_dynamic_symbols(const elf_dynamic_symbols& dynamic) {
+    const section_header strings{0, 0, 0, 0, dynamic.strings, dynamic.strings_size, 0, 0, 0};
+    // Entry 0 is the null symbol.
+    for (uint32_t i = 1; i < dynamic.count; ++i) {
+        const elf_symbol e = elf_read_symbol(map_elf, dynamic.table, i);
+        char text[elf_name_limit + 1];
+        const std::string_view name =
+            e.name == 0 ? std::string_view() : read_name(strings, e.name, text);
+        const entry_kind kind = dynamic_kind(e, name, dynamic.in_code);
+        if (kind != entry_kind::none) enter_elf_name(name, {}, kind == entry_kind::data, e.value);
     }
 }
 
@@ -185,7 +231,16 @@ int map_name_of(std::string_view name, char* text) {
     return length;
 }
 
-void read_elf_map(const char* path, bool section_labels, const elf_layout* laid_out) {
+void enter_elf_name(std::string_view name, std::string_view suffix, bool data, uint32_t address) {
+    char text[1 + elf_name_limit + 2 * suffix_limit + 1];
+    map_text_of(name, suffix, text);
+    const int existing = find_symbol(data ? text : text + 1, false);
+    if (is_named_here(existing) && symbol_table[existing].address == address) return;
+    enter_symbol(name, data, address, suffix);
+}
+
+void read_elf_map(const char* path, bool section_labels, const elf_layout* laid_out,
+                  const elf_dynamic_symbols* dynamic) {
     expect_many_symbols();
     layout = laid_out;
     named_here.fill(0);
@@ -206,6 +261,10 @@ void read_elf_map(const char* path, bool section_labels, const elf_layout* laid_
         }
     }
     if (section_labels && section_count != 0) read_section_labels();
+    if (dynamic != nullptr) {
+        read_dynamic_symbols(*dynamic);
+        dynamic->more_names();
+    }
     FILE* elf = map_elf.stream;
     elf_forget(map_elf);
     layout = nullptr;

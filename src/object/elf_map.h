@@ -22,6 +22,21 @@ constexpr uint32_t undefined_symbol_address(uint32_t index) {
     return undefined_symbol_base + 16 * index;
 }
 
+// The dynamic symbols of a dynamically linked file (-E), found through its
+// dynamic section, and a reader of the further names the file gives there.
+struct elf_dynamic_symbols {
+    uint32_t table;        // file offset of the symbol table (DT_SYMTAB)
+    uint32_t count;        // its entries (DT_MIPS_SYMTABNO)
+    uint32_t strings;      // file offset of its string table (DT_STRTAB)
+    uint32_t strings_size; // and its size (DT_STRSZ)
+    // For a file without section headers: whether address lies in a segment
+    // that holds code.
+    bool (*in_code)(uint32_t address);
+    // Enters the further names through enter_elf_name; called once the
+    // symbols are entered, before the table is sorted.
+    void (*more_names)();
+};
+
 // Reads the symbols of the 32-bit MIPS ELF file at path into the symbol
 // table, in the file's own byte order, then sorts the table: functions and
 // code labels as code names, objects and the names of memory without code
@@ -32,8 +47,17 @@ constexpr uint32_t undefined_symbol_address(uint32_t index) {
 // With a layout the symbols and sections of a relocatable object get the
 // addresses it gives them, undefined globals and common symbols made-up ones
 // (undefined_symbol_address), and unplaced sections no name.
-void read_elf_map(const char* path, bool section_labels = false,
-                  const elf_layout* layout = nullptr);
+// With dynamic, the file's dynamic symbols follow by the same rules (a
+// symbol that both tables hold is named once), then its further names.
+void read_elf_map(const char* path, bool section_labels = false, const elf_layout* layout = nullptr,
+                  const elf_dynamic_symbols* dynamic = nullptr);
+
+// While read_elf_map reads a file's further names: enters name (an ELF
+// name, made a valid map name) at address as a name of that file, a data
+// name ('@') when data is set, with suffix appended (such as "_got"). A name
+// the file gave at that address already is not entered again; a name it
+// gave elsewhere gets the suffix _2, _3, ...
+void enter_elf_name(std::string_view name, std::string_view suffix, bool data, uint32_t address);
 
 // Makes a valid map name of an ELF symbol's name: every character but a..z,
 // A..Z, 0..9 and '_' becomes '_', and a name that would then begin with a

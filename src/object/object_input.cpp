@@ -80,9 +80,10 @@ void load_object(uint32_t& start, uint32_t& offset, int32_t& size) {
     elf_check_ident(input);
 
     image_range range{start, offset, size};
-    if (has_flag(flag::elf_image) && (header.type == elf::ET_REL || header.type == elf::ET_EXEC)) {
+    if (has_flag(flag::elf_image) &&
+        (header.type == elf::ET_REL || header.type == elf::ET_EXEC || header.type == elf::ET_DYN)) {
         elf_check_machine(input);
-        if (header.type == elf::ET_EXEC)
+        if (header.type != elf::ET_REL)
             load_executable(input, range);
         else
             load_linked_object(input, range);

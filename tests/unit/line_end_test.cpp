@@ -43,10 +43,7 @@ struct LineEnd : ::testing::Test {
         std::fclose(input);
         settings.input = nullptr;
     }
-    static void remember(uint32_t w) {
-        recent_index = (recent_index + recent_word_count - 1) % recent_word_count;
-        recent_words[recent_index] = w;
-    }
+    static void remember(uint32_t w) { remember_word(w); }
     // Ends the line of word w at address a and returns what it wrote.
     static std::string line(uint32_t a, uint32_t w) {
         output_capture out;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,18 @@ inline void load_path(const std::string& path, uint32_t flags = 0) {
     settings.input_path = kept.c_str();
     settings.input = zo_fopen(kept.c_str(), "rb");
     load_object(settings.start, settings.offset, settings.size);
+}
+
+// Runs body in a child; "" when it ends well, else its message without the
+// path, the bell and the line end.
+inline std::string first_message(const std::function<void()>& body) {
+    const child_result result = run_child(body);
+    if (result.status == 0) return "";
+    // (A child run of another call of the test, where a child is a new
+    // process, gives no message at all.)
+    const size_t colon = result.err.find(": "), end = result.err.rfind("\a\n");
+    if (colon == std::string::npos || end == std::string::npos || end < colon) return result.err;
+    return result.err.substr(colon + 2, end - colon - 2);
 }
 
 // Closes the input and removes the image, as the end of a run does.
