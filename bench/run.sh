@@ -24,6 +24,8 @@
 #   symbols and 50000 relocations (CALL16, GOT16), assembled by
 #   mips-linux-gnu-as from generated source; small.o: the same counts of
 #   symbols and relocations in 1.0 MiB of code;
+# - libc.so, libc.img, libc.map: Debian's little-endian MIPS libc.so.6, and
+#   its memory as a raw image with the names -E gives it as a map;
 # - big.elf / small.elf: a big-endian MIPS ELF executable whose one segment
 #   holds big.bin / small.bin at 0x80000000 and whose .symtab holds big.map's
 #   plain code names (inside the image) as functions, written by perl;
@@ -47,6 +49,7 @@ sample_map=$root/examples/firmware.map
 
 need_apt=()
 command -v mips-linux-gnu-objdump >/dev/null || need_apt+=(binutils-mips-linux-gnu)
+[ -e /usr/mipsel-linux-gnu/lib/libc.so.6 ] || need_apt+=(libc6-mipsel-cross)
 [ -x /usr/bin/time ] || need_apt+=(time)
 command -v perl >/dev/null || need_apt+=(perl)
 if [ ${#need_apt[@]} -gt 0 ]; then
@@ -209,6 +212,28 @@ make_elf() { # image output
 make_elf big.bin big.elf
 make_elf small.bin small.elf
 
+# A shared library as a distribution ships it: Debian's little-endian MIPS C
+# library (1.5 MiB of code). Its reference is the same memory as a raw image
+# from 0 (the loadable segments at their addresses, zeros between), listed
+# with the names that -E gives it as a map and with its $gp.
+cp "$(readlink -f /usr/mipsel-linux-gnu/lib/libc.so.6)" libc.so
+perl -e '
+    open(my $in, "<:raw", $ARGV[0]) or die; my $f = do { local $/; <$in> };
+    my ($phoff, $phnum) = (unpack("V", substr($f, 28, 4)), unpack("v", substr($f, 44, 2)));
+    my $image = "";
+    for my $i (0 .. $phnum - 1) {
+        my ($type, $offset, $address, undef, $filesz, $memsz) = unpack("V6", substr($f, $phoff + 32 * $i, 24));
+        next unless $type == 1;
+        $image .= "\0" x ($address + $memsz - length($image)) if length($image) < $address + $memsz;
+        substr($image, $address, $filesz) = substr($f, $offset, $filesz);
+    }
+    print $image;' libc.so >libc.img
+"$pelorin" -E libc.so | perl -ne '
+    if (/^([^\t].*):$/) { my $n = $1; $n =~ s/^\}\{//; push @names, $n; next }
+    if (/^\t([0-9a-f]{8}):/) { print "$1 $_\n" for @names; }
+    @names = ();' >libc.map
+libc_gp=$(mips-linux-gnu-readelf -A libc.so | awk '/Canonical gp value/ { print $NF }')
+
 # ---- measuring -------------------------------------------------------------
 
 # once key output command...: runs the command once with its standard output
@@ -263,6 +288,9 @@ for ((round = 0; round < runs; ++round)); do
     once htm /dev/null "$pelorin" -h html -n 50 -A "${raw[@]}" big.bin
     once od /dev/null mips-linux-gnu-objdump -d -r big.o
     once o /dev/null "$pelorin" big.o
+    once lod /dev/null mips-linux-gnu-objdump -d libc.so
+    once lib /dev/null "$pelorin" -E -c libc.so
+    once limg /dev/null "$pelorin" -m libc.map -GP "$libc_gp" -c -LE -o 0 -a 0 -NO libc.img
     # The 1 MiB versions, for their peak memory.
     once s_def /dev/null "$pelorin" "${raw[@]}" small.bin
     once s_all /dev/null "$pelorin" -A "${raw[@]}" small.bin
@@ -279,7 +307,7 @@ rm -rf html index.htm && mkdir html
 "${pin[@]}" "$pelorin" -h html -n 50 -A "${raw[@]}" big.bin >/dev/null 2>&1 || true
 pages=$(find html -name '*.htm' | wc -l)
 targets=$(awk '/call targets$/ { print $1; exit }' html/calls.htm)
-for key in obj def all r2 map none x emap elf txt htm od o; do
+for key in obj def all r2 map none x emap elf txt htm od o lod lib limg; do
     printf -v "w_$key" '%s' "${W[$key]}"
     printf -v "c_$key" '%s' "${C[$key]}"
     printf -v "m_$key" '%s' "${M[$key]}"
@@ -321,6 +349,11 @@ row "HTML -h -n 50 -A ($pages files, $targets call targets)" "$w_htm" "$c_htm" \
     "<= 1.5x" "$s_htm" "$m_htm"
 row "object: $big_code MiB code, $symbols symbols, $relocs relocations" "$w_o" "$c_o" "GNU objdump -d -r" \
     "$w_od" "$c_od" "$(ratio "$c_od" "$c_o")x objdump" "time; memory" "$s_o" "$m_o"
+lib_code=$(text_mib libc.so)
+row "shared library, -E -c libc.so.6 ($lib_code MiB code)" "$w_lib" "$c_lib" "GNU objdump -d" "$w_lod" \
+    "$c_lod" "$(ratio "$c_lod" "$c_lib")x objdump" ">= 10x objdump" "-" "$m_lib"
+row "shared library, -E -c libc.so.6" "$w_lib" "$c_lib" "its image, the same names as a map, -GP" \
+    "$w_limg" "$c_limg" "$(extra "$c_lib" "$c_limg")" "<= +10%" "-" "$m_lib"
 echo
 echo "1 MiB versions: the first 1 MiB of the image (same map; the executable with the names inside it);"
 echo "the object with the same symbols and relocations in $small_code MiB of code. Target: every max RSS"

@@ -1,6 +1,7 @@
-// ELF relocatable objects and executables. A hash of the whole input chooses
-// the options, so an ELF file is a seed as it is: -D dump, -T, -NG, -LE, -E,
-// presentation switches, a map with -x, an HTML page set now and then.
+// ELF relocatable objects, executables and shared libraries. A hash of the
+// whole input chooses the options, so an ELF file is a seed as it is: -D
+// dump, -T, -NG, -LE, -E, presentation switches, a map with -x, an HTML page
+// set now and then.
 #include <cstddef>
 #include <cstdint>
 #include <string>

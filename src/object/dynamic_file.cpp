@@ -83,7 +83,8 @@ bool read_program_headers(elf_file& file, uint32_t& dynamic_offset, uint32_t& dy
     bool found = false;
     for (uint32_t i = 0; i < file.header.program_count; ++i) {
         const program_header p = elf_read_program(file, i);
-        if (p.type == elf::PT_LOAD) {
+        if (p.type == elf::PT_LOAD && (p.memory_size != 0 || p.file_size != 0)) {
+            // (The executable's loader has refused more than this many.)
             if (load_count == load_capacity) elf_fault(file, "too many segments");
             loads[size_t(load_count++)] = {p.address, p.memory_size, p.offset, p.file_size,
                                            (p.flags & elf::PF_X) != 0};
