@@ -64,6 +64,7 @@ constexpr uint32_t SHT_MIPS_OPTIONS = 0x7000000d;
 constexpr uint32_t SHT_MIPS_ABIFLAGS = 0x7000002a;
 constexpr uint32_t SHF_ALLOC = 0x2;     // the section lies in memory
 constexpr uint32_t SHF_EXECINSTR = 0x4; // it holds code
+constexpr uint32_t SHF_TLS = 0x400;     // thread-local: .tdata, .tbss
 
 // Section indexes from SHN_LORESERVE on name no section header.
 constexpr uint16_t SHN_UNDEF = 0;
@@ -118,6 +119,18 @@ constexpr uint32_t R_MIPS_PC16 = 10;
 constexpr uint32_t R_MIPS_CALL16 = 11;
 constexpr uint32_t R_MIPS_GPREL32 = 12;
 constexpr uint32_t R_MIPS_JALR = 37;
+// Thread-local storage: the module and the offsets of a variable from the
+// DTP and from the thread pointer, in place or in GOT slots.
+constexpr uint32_t R_MIPS_TLS_DTPMOD32 = 38;
+constexpr uint32_t R_MIPS_TLS_DTPREL32 = 39;
+constexpr uint32_t R_MIPS_TLS_GD = 42;
+constexpr uint32_t R_MIPS_TLS_LDM = 43;
+constexpr uint32_t R_MIPS_TLS_DTPREL_HI16 = 44;
+constexpr uint32_t R_MIPS_TLS_DTPREL_LO16 = 45;
+constexpr uint32_t R_MIPS_TLS_GOTTPREL = 46;
+constexpr uint32_t R_MIPS_TLS_TPREL32 = 47;
+constexpr uint32_t R_MIPS_TLS_TPREL_HI16 = 49;
+constexpr uint32_t R_MIPS_TLS_TPREL_LO16 = 50;
 constexpr uint32_t R_MIPS_PC32 = 248; // unwind tables
 
 // ---- the dynamic section: d_tag and d_val of each entry ----------------------

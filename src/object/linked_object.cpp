@@ -1,9 +1,10 @@
 // Lists a relocatable object as a linker would lay it out when it links the
-// object alone: its allocated sections one after the other from 0x10000000,
-// each at its alignment, its relocations applied with the ABI's formulas, the
-// undefined symbols at made-up addresses in the same 256 MiB region. The
-// image goes into a temporary file without a name, written a block at a
-// time; the object is read through a few kept blocks, never held whole.
+// object alone into a static program: its allocated sections one after the
+// other from 0x10000000, each at its alignment, its relocations applied with
+// the ABI's formulas, the undefined symbols at made-up addresses in the same
+// 256 MiB region. The image goes into a temporary file without a name,
+// written a block at a time; the object is read through a few kept blocks,
+// never held whole.
 #include "object/linked_object.h"
 
 #include <algorithm>
@@ -35,7 +36,8 @@ uint32_t section_count = 0;
 uint32_t symbols_offset = 0, symbol_total = 0;
 uint32_t string_table = 0, string_size = 0;
 uint64_t input_length = 0;
-uint32_t next_local_slot = 0;
+// The global pointer area's slots behind the symbols' ones handed out so far.
+uint32_t next_own_slot = 0;
 
 // The image until the listing takes it over as its input.
 FILE* image = nullptr;
@@ -79,6 +81,104 @@ void patch_word(uint32_t a, uint32_t value) {
     unsigned char b[4];
     put_ordered(b, 4, value);
     patch_image(a - linked_image_base, b, 4);
+}
+
+// ---- thread-local storage --------------------------------------------------
+
+// The thread pointer points this far past the start of the program's TLS
+// block, and the DTP as far past the start of a module's, so that a signed
+// 16-bit offset reaches more of it.
+constexpr uint32_t tp_bias = 0x7000;
+constexpr uint32_t dtp_bias = 0x8000;
+
+// Where the variable of a thread-local relocation lies.
+enum class tls_place : uint8_t {
+    block,     // in a placed TLS section: at an offset of the TLS block
+    none,      // nowhere: undefined, common, or no symbol at all
+    elsewhere, // outside the TLS sections, which no such relocation may name
+};
+
+tls_place tls_place_of(elf_file& file, uint32_t index, const elf_symbol& s) {
+    if (index == 0 || s.section == elf::SHN_UNDEF || s.section == elf::SHN_COMMON)
+        return tls_place::none;
+    if (s.section < elf::SHN_LORESERVE && placed_section(s.section) &&
+        (elf_read_section(file, s.section).flags & elf::SHF_TLS))
+        return tls_place::block;
+    return tls_place::elsewhere;
+}
+
+// What a thread-local relocation writes, or a GOT slot of its own holds.
+enum class tls_value : uint8_t {
+    none,
+    module,     // the variable's module: 1, the program (no addend)
+    dtp_offset, // its offset from the DTP
+    tp_offset,  // its offset from the thread pointer
+    zero,
+};
+
+// Where a relocation without slots writes its value: the whole word, the
+// high half (rounded, for the low half's sign) or the low half. One with
+// slots writes their offset from $gp to the low half.
+enum class tls_field : uint8_t { word, high, low };
+
+struct tls_row {
+    uint32_t type;
+    uint8_t slots;    // GOT slots of its own; 0: the field takes the value
+    tls_value first;  // the value, or that of the first slot
+    tls_value second; // that of the second slot
+    tls_field field;
+};
+
+// clang-format off
+constexpr tls_row tls_rows[] = {
+    // type                   slots  first                  second                 field
+    {elf::R_MIPS_TLS_DTPMOD32,    0, tls_value::module,     tls_value::none,       tls_field::word},
+    {elf::R_MIPS_TLS_DTPREL32,    0, tls_value::dtp_offset, tls_value::none,       tls_field::word},
+    {elf::R_MIPS_TLS_GD,          2, tls_value::module,     tls_value::dtp_offset, tls_field::low},
+    {elf::R_MIPS_TLS_LDM,         2, tls_value::module,     tls_value::zero,       tls_field::low},
+    {elf::R_MIPS_TLS_DTPREL_HI16, 0, tls_value::dtp_offset, tls_value::none,       tls_field::high},
+    {elf::R_MIPS_TLS_DTPREL_LO16, 0, tls_value::dtp_offset, tls_value::none,       tls_field::low},
+    {elf::R_MIPS_TLS_GOTTPREL,    1, tls_value::tp_offset,  tls_value::none,       tls_field::low},
+    {elf::R_MIPS_TLS_TPREL32,     0, tls_value::tp_offset,  tls_value::none,       tls_field::word},
+    {elf::R_MIPS_TLS_TPREL_HI16,  0, tls_value::tp_offset,  tls_value::none,       tls_field::high},
+    {elf::R_MIPS_TLS_TPREL_LO16,  0, tls_value::tp_offset,  tls_value::none,       tls_field::low},
+};
+// clang-format on
+static_assert(std::size(tls_rows) == 10);
+
+// The row of a thread-local relocation type; null for another type.
+const tls_row* tls_row_of(uint32_t type) {
+    for (const tls_row& row : tls_rows)
+        if (row.type == type) return &row;
+    return nullptr;
+}
+
+// True when the slots of row hold an offset of the variable's place, which
+// a variable without a place does not have: its own slot stands in for
+// them, so that the data display names it.
+bool slots_of_the_place(const tls_row& row) {
+    auto offset = [](tls_value v) {
+        return v == tls_value::dtp_offset || v == tls_value::tp_offset;
+    };
+    return row.slots > 0 && (offset(row.first) || offset(row.second));
+}
+
+// What of the variable at address S plus A is; a variable without a place
+// counts as lld counts an undefined weak one: as address 0, whose offset
+// from the thread pointer is the addend alone.
+uint32_t tls_value_of(tls_value what, tls_place place, uint32_t S, uint32_t A) {
+    const uint32_t at = place == tls_place::block ? S - linked.tls_start : 0;
+    // The block keeps its first section's place modulo its alignment, and
+    // the thread pointer points at a multiple of it plus the bias.
+    const uint32_t skew = linked.tls_alignment > 1 ? linked.tls_start % linked.tls_alignment : 0;
+    switch (what) {
+    case tls_value::module: return 1;
+    case tls_value::dtp_offset: return at + A - dtp_bias;
+    case tls_value::tp_offset: return place == tls_place::block ? at + skew + A - tp_bias : A;
+    case tls_value::none:
+    case tls_value::zero: break;
+    }
+    return 0;
 }
 
 // ---- relocations -----------------------------------------------------------
@@ -173,6 +273,67 @@ uint32_t with_low_half(uint32_t word, uint32_t value) {
     return (word & 0xffff0000) | (value & 0xffff);
 }
 
+// Hands out n slots of the global pointer area behind the symbols' ones and
+// returns the index of the first from $gp. (They were counted before the
+// area was made, by the same rules.)
+uint32_t take_slots(const relocation_pass& pass, uint32_t n) {
+    if (next_own_slot + n > linked.own_slots) bad_relocation(pass);
+    const uint32_t slot = symbol_total + next_own_slot;
+    next_own_slot += n;
+    return slot;
+}
+
+// The slots of its own that relocation r takes: one for a GOT16 of a local
+// symbol; for a thread-local one, those of its row unless the variable has
+// no place and its own slot stands in for them.
+uint32_t own_slots(elf_file& file, const elf_relocation& r) {
+    const uint32_t index = r.symbol();
+    const tls_row* row = tls_row_of(r.type());
+    if ((r.type() != elf::R_MIPS_GOT16 && (row == nullptr || row->slots == 0)) ||
+        index >= symbol_total)
+        return 0;
+    const elf_symbol s = read_symbol(file, index);
+    if (row == nullptr) return index != 0 && elf::ELF32_ST_BIND(s.info) == elf::STB_LOCAL ? 1 : 0;
+    if (slots_of_the_place(*row) && tls_place_of(file, index, s) != tls_place::block) return 0;
+    return row->slots;
+}
+
+// The addend of a thread-local relocation r of row without slots, at word.
+// A REL entry's is the field as it stands: a high half holds an addend of
+// its own, not the upper bits of its pair's.
+uint32_t tls_addend(const relocation_pass& pass, const tls_row& row, const elf_relocation& r,
+                    uint32_t word) {
+    if (pass.with_addend) return uint32_t(r.addend);
+    if (row.field == tls_field::word) return word;
+    return uint32_t(sign_extend(word & 0xffff, 16));
+}
+
+// The word that a thread-local relocation r of row makes of word, with the
+// symbol s of the index. A GOT slot holds its value without the addend, as
+// lld fills it.
+uint32_t thread_local_word(const relocation_pass& pass, const tls_row& row, const elf_relocation& r,
+                           const elf_symbol& s, uint32_t word) {
+    const uint32_t index = r.symbol();
+    const tls_place place = tls_place_of(pass.file, index, s);
+    if (place == tls_place::elsewhere) bad_relocation(pass);
+    const uint32_t S = symbol_address(index, s);
+    if (row.slots == 0) {
+        const uint32_t v = tls_value_of(row.first, place, S, tls_addend(pass, row, r, word));
+        switch (row.field) {
+        case tls_field::word: return v;
+        case tls_field::high: return with_low_half(word, (v + 0x8000) >> 16);
+        case tls_field::low: break;
+        }
+        return with_low_half(word, v);
+    }
+    const uint32_t n = own_slots(pass.file, r);
+    if (n == 0) return with_low_half(word, 4 * index);
+    const uint32_t slot = take_slots(pass, n);
+    patch_word(linked.gp + 4 * slot, tls_value_of(row.first, place, S, 0));
+    if (n == 2) patch_word(linked.gp + 4 * slot + 4, tls_value_of(row.second, place, S, 0));
+    return with_low_half(word, 4 * slot);
+}
+
 void apply(const relocation_pass& pass, uint32_t j, const elf_relocation& r) {
     const uint32_t type = r.type(), index = r.symbol();
     if (type == elf::R_MIPS_NONE || type == elf::R_MIPS_JALR) return;
@@ -247,7 +408,7 @@ void apply(const relocation_pass& pass, uint32_t j, const elf_relocation& r) {
             // A slot of its own holds the local address that the GOT16 and
             // its LO16 make together.
             const uint32_t AHL = rel ? uint32_t(paired_addend(pass, j, word)) : uint32_t(r.addend);
-            const uint32_t slot = symbol_total + next_local_slot++;
+            const uint32_t slot = take_slots(pass, 1);
             patch_word(GP + 4 * slot, S + AHL);
             remember_local_entry({index, S + AHL, word & 0xffff});
             result = with_low_half(word, 4 * slot);
@@ -255,7 +416,12 @@ void apply(const relocation_pass& pass, uint32_t j, const elf_relocation& r) {
         }
         [[fallthrough]];
     case elf::R_MIPS_CALL16: result = with_low_half(word, 4 * index); break;
-    default: zo_message("%s: unimplemented relocation type %d", pass.file.path, int(type));
+    default:
+        if (const tls_row* row = tls_row_of(type)) {
+            result = thread_local_word(pass, *row, r, s, word);
+            break;
+        }
+        zo_message("%s: unimplemented relocation type %d", pass.file.path, int(type));
     }
     if (has_flag(flag::dump_object)) {
         char text[name_limit + 1];
@@ -278,17 +444,13 @@ template <typename Act> void for_each_relocation_pass(elf_file& file, Act act) {
     }
 }
 
-uint32_t count_local_got_entries(elf_file& file) {
-    uint32_t n = 0;
+uint32_t count_own_slots(elf_file& file) {
+    uint64_t n = 0;
     for_each_relocation_pass(file, [&](const relocation_pass& pass) {
-        for (uint32_t j = 0; j < pass.count; ++j) {
-            const elf_relocation r = read_relocation(pass, j);
-            if (r.type() == elf::R_MIPS_GOT16 && r.symbol() != 0 && r.symbol() < symbol_total &&
-                elf::ELF32_ST_BIND(read_symbol(file, r.symbol()).info) == elf::STB_LOCAL)
-                ++n;
-        }
+        for (uint32_t j = 0; j < pass.count; ++j) n += own_slots(file, read_relocation(pass, j));
     });
-    return n;
+    if (n > image_limit) elf_fault(file, "image too large");
+    return uint32_t(n);
 }
 
 // ---- layout ----------------------------------------------------------------
@@ -312,6 +474,12 @@ void place_sections(elf_file& file) {
             end = address + s.size;
             if (end > image_limit) elf_fault(file, "image too large");
             placed[i] = uint32_t(address);
+            // The TLS sections make the TLS block: from the first on, at
+            // the largest alignment of them.
+            if (s.flags & elf::SHF_TLS) {
+                if (linked.tls_start == 0) linked.tls_start = uint32_t(address);
+                linked.tls_alignment = std::max(linked.tls_alignment, uint32_t(alignment));
+            }
             if (s.type != elf::SHT_NOBITS && uint64_t(s.offset) + s.size > input_length)
                 elf_fault(file, "section beyond the end of the file");
         }
@@ -380,10 +548,10 @@ void load_linked_object(elf_file& file, image_range& range) {
     input_length = elf_file_length(file);
 
     place_sections(file);
-    next_local_slot = 0;
-    linked.local_slots = count_local_got_entries(file);
+    next_own_slot = 0;
+    linked.own_slots = count_own_slots(file);
     linked.gp = (linked.image_end + 3) & ~uint32_t(3);
-    const uint64_t gpa_end = linked.gp + 4 * (uint64_t(symbol_total) + linked.local_slots);
+    const uint64_t gpa_end = linked.gp + 4 * (uint64_t(symbol_total) + linked.own_slots);
     if (gpa_end > image_limit) elf_fault(file, "image too large");
     linked.gpa_end = uint32_t(gpa_end);
 
@@ -426,6 +594,6 @@ void reset_linked_object() {
     section_count = 0;
     symbols_offset = symbol_total = string_table = string_size = 0;
     input_length = 0;
-    next_local_slot = 0;
+    next_own_slot = 0;
     local_count = 0;
 }
