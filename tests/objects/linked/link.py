@@ -4,14 +4,26 @@ ld.lld to those addresses and writes the linker's bytes as references.
 
     link.py OUT TMP RELA-SOURCE OBJECT...
 
-OUT holds the objects (all of them, PIC ones too). For every object whose
-name has ".nopic." the placement below is computed, a linker script puts each
-placed section at its address, and the bytes of [0x10000000, image end) of
-lld's output are written to OUT/<object>.ref. RELA-SOURCE (one of the non-PIC
-objects) is converted to RELA as OUT/<stem>.rela.o, whose reference is its
-original's. OUT/manifest.txt lists object, reference, image end and GP of
-every linked object; OUT/layout.txt the placement and the relocation types of
-every object.
+OUT holds the objects (all of them, PIC ones too). For every object but the
+".pic." and ".cpic." ones (named <file>.<compiler>.<kind>.<eb|el>.o) the
+placement below is computed, a linker script puts each placed section at its
+address, and the bytes of [0x10000000, image end) of lld's output are written
+to OUT/<object>.ref. RELA-SOURCE (one of the non-PIC objects) is converted to
+RELA as OUT/<stem>.rela.o, whose reference is its original's.
+OUT/manifest.txt lists object, reference, image end and GP of every linked
+object; OUT/layout.txt the placement and the relocation types of every
+object.
+
+A GOT slot has a place of its own in lld's layout and in pelorin's, so the
+word of a relocation that selects one (CALL16, a global symbol's GOT16, and
+the thread-local TLS_GD, TLS_LDM and TLS_GOTTPREL) differs in its low half,
+the slot's offset from GP. OUT/slots.txt lists each such word: object,
+address, and the words that lld's slot (two for TLS_GD and TLS_LDM) holds;
+the slots that the word selects in pelorin's image must hold the same. The
+".pic." objects are not linked: their local GOT16 entries take pages in lld's
+GOT, where pelorin's slots hold the whole address; nor are the ".cpic." ones,
+whose GOT entry of an undefined thread-local variable is the symbol's own
+slot in pelorin's layout.
 
 The layout, the same rules as the -E object loader's (laid out here on its own):
   - placed: every SHF_ALLOC section except SHT_MIPS_REGINFO, SHT_MIPS_ABIFLAGS
@@ -20,7 +32,9 @@ The layout, the same rules as the -E object loader's (laid out here on its own):
     after the end of the one before, empty ones too; NOBITS are zeros; the
     image ends at the end of the last placed section;
   - GP: the image end rounded up to a multiple of 4;
-  - an undefined symbol with .symtab index i is at 0x1f000000 + 16*i.
+  - an undefined symbol with .symtab index i is at 0x1f000000 + 16*i; an
+    undefined thread-local one (lld takes no absolute address for it) stays
+    undefined, which lld counts as 0, as pelorin does.
 
 Every reference is checked: each output section is where the placement says,
 and lld's _gp is GP; lld's link of the RELA object must give the bytes of its
@@ -36,8 +50,14 @@ UNDEF_BASE = 0x1f000000
 SHF_ALLOC = 0x2
 SHT_NOBITS, SHT_REL, SHT_RELA, SHT_SYMTAB = 8, 9, 4, 2
 NOT_PLACED = {0x70000006, 0x7000002a, 0x7000000d}  # REGINFO, ABIFLAGS, OPTIONS
+STT_TLS = 6
 R_NAMES = {0: "NONE", 2: "32", 4: "26", 5: "HI16", 6: "LO16", 7: "GPREL16",
-           9: "GOT16", 10: "PC16", 11: "CALL16", 12: "GPREL32", 37: "JALR"}
+           9: "GOT16", 10: "PC16", 11: "CALL16", 12: "GPREL32", 37: "JALR",
+           38: "TLS_DTPMOD32", 39: "TLS_DTPREL32", 42: "TLS_GD", 43: "TLS_LDM",
+           44: "TLS_DTPREL_HI16", 45: "TLS_DTPREL_LO16", 46: "TLS_GOTTPREL",
+           47: "TLS_TPREL32", 49: "TLS_TPREL_HI16", 50: "TLS_TPREL_LO16"}
+# The relocations that select a GOT slot, with the number of its words.
+GOT_WORDS = {9: 1, 11: 1, 42: 2, 43: 2, 46: 1}
 SHDR = "10I"
 
 
@@ -91,7 +111,7 @@ class Elf:
             name, value, size, info, other, shndx = struct.unpack_from(
                 self.o + "3I2BH", self.data, tab["offset"] + 16 * i)
             out.append({"name": self.cstr(strs + name), "value": value,
-                        "shndx": shndx, "bind": info >> 4})
+                        "shndx": shndx, "bind": info >> 4, "type": info & 0xf})
         return out
 
     def relocations(self):
@@ -239,7 +259,10 @@ def link(elf, path, placed, end, gp, tmp):
         args.append("-EL")
     for n, sym in enumerate(symbols):
         if n and sym["shndx"] == 0:
-            args.append(f"--defsym={sym['name']}={UNDEF_BASE + 16 * n:#x}")
+            if sym["type"] == STT_TLS:
+                args.append("--unresolved-symbols=ignore-all")
+            else:
+                args.append(f"--defsym={sym['name']}={UNDEF_BASE + 16 * n:#x}")
     subprocess.run(args + [copy, "-o", out], check=True)
 
     linked = Elf(open(out, "rb").read(), out)
@@ -265,7 +288,39 @@ def link(elf, path, placed, end, gp, tmp):
     gps = [x["value"] for x in linked.symbols() if x["name"] == "_gp"]
     if gps != [gp]:
         fail(f"{path}: lld's _gp is {gps}, not {gp:#x}")
-    return bytes(image)
+    return bytes(image), got_slots(elf, placed, symbols, linked, gp, path)
+
+
+def got_slots(elf, placed, symbols, linked, gp, path):
+    """[(address, [words])] of every word that selects a GOT slot, with what
+    lld's slot holds."""
+    address = dict(placed)
+    out = []
+    for rel, entries in elf.relocations():
+        if rel["info"] not in address:
+            continue
+        for offset, sym, kind, _ in entries:
+            if kind not in GOT_WORDS:
+                continue
+            if kind == 9 and symbols[sym]["bind"] == 0:
+                fail(f"{path}: a local GOT16 at {offset:#x}: lld's page entry is not pelorin's")
+            if kind in (42, 46) and symbols[sym]["shndx"] == 0:
+                fail(f"{path}: an undefined variable's slot at {offset:#x} is its symbol's "
+                     "in pelorin's layout")
+            at = address[rel["info"]] + offset
+            slot = gp + sext(read_at(linked, at, path), 16)
+            out.append((at, [read_at(linked, slot + 4 * k, path)
+                             for k in range(GOT_WORDS[kind])]))
+    return sorted(out)
+
+
+def read_at(linked, address, path):
+    """The word at an address of lld's output."""
+    for s in linked.sections:
+        if (s["flags"] & SHF_ALLOC and s["type"] != SHT_NOBITS
+                and s["addr"] <= address < s["addr"] + s["size"]):
+            return linked.word(s["offset"] + address - s["addr"])
+    fail(f"{path}: lld's output holds no word at {address:#x}")
 
 
 def describe(elf, name, placed, end, gp):
@@ -285,6 +340,8 @@ def main():
     manifest = ["# object reference image-end gp (hex); the image starts at 10000000"]
     layout = []
     refs = {}
+    slots = ["# object, address of a word that selects a GOT slot, the words that"
+             " lld's slot holds (hex)"]
     for name in names + [rela_source[:-len(".o")] + ".rela.o"]:
         path = os.path.join(outdir, name)
         if name.endswith(".rela.o"):
@@ -297,9 +354,11 @@ def main():
             elf = Elf(open(path, "rb").read(), name)
         placed, end, gp = place(elf)
         layout += describe(elf, name, placed, end, gp)
-        if ".nopic." not in name:
+        if name.split(".")[2] in ("pic", "cpic"):
             continue
-        linked = link(elf, path, placed, end, gp, tmp)
+        linked, got = link(elf, path, placed, end, gp, tmp)
+        slots += [f"{name} {at:08x} " + " ".join(f"{w:08x}" for w in words)
+                  for at, words in got]
         if name.endswith(".rela.o"):
             ref = rela_source + ".ref"
             if refs[ref] != linked:
@@ -312,6 +371,8 @@ def main():
         manifest.append(f"{name} {ref} {end:08x} {gp:08x}")
     with open(os.path.join(outdir, "manifest.txt"), "w") as f:
         f.write("\n".join(manifest) + "\n")
+    with open(os.path.join(outdir, "slots.txt"), "w") as f:
+        f.write("\n".join(slots) + "\n")
     with open(os.path.join(outdir, "layout.txt"), "w") as f:
         f.write("# object, image end, GP, relocation types; its placed sections"
                 " (index, name, address, size, sh_addralign)\n")
