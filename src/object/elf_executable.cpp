@@ -124,6 +124,12 @@ void load_executable(elf_file& file, image_range& range) {
         read_allocated_sections(file);
     if (segment_count == 0) elf_fault(file, "no loadable segment");
 
+    // Names first: the map reader opens the file by its path once more, and
+    // a start that names one of them is known only then.
+    read_dynamic_section(file);
+    read_dynamic_names(file);
+    input_names_entered(range);
+
     int first = 0, last = 0;
     choose_image(range.start != 0 ? range.start : file.header.entry, first, last);
     const uint32_t start = segments[first].address;
@@ -131,10 +137,6 @@ void load_executable(elf_file& file, image_range& range) {
     for (int i = first; i < last; ++i) end = std::max(end, segments[i].end);
     if (end - start + image_tail > file_position_limit) elf_fault(file, "image too large");
     mark_gaps(first, last);
-
-    // Names first: the map reader opens the file by its path once more.
-    read_dynamic_section(file);
-    read_dynamic_names(file);
 
     unfinished_image = open_image_file();
     // (An input that ends early has been refused already.)

@@ -12,6 +12,7 @@ namespace {
 // The image being written.
 FILE* image = nullptr;
 void (*image_write_failed)() = nullptr;
+void (*names_hook)(image_range&) = nullptr;
 
 // Relocations patch a few bytes each, mostly in ascending order, with now
 // and then one in the global pointer area: a few blocks of the image serve
@@ -105,8 +106,17 @@ void hand_over_image() {
     settings.input = image;
 }
 
+void set_input_names_hook(void (*hook)(image_range& range)) {
+    names_hook = hook;
+}
+
+void input_names_entered(image_range& range) {
+    if (names_hook != nullptr) names_hook(range);
+}
+
 void reset_image_file() {
     image = nullptr;
     image_write_failed = nullptr;
+    names_hook = nullptr;
     patches.start(nullptr, nullptr);
 }

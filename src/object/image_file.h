@@ -22,6 +22,14 @@ struct image_range {
     int32_t size;    // bytes to list
 };
 
+// Under -E the range's options may name the input's own symbols, which a
+// loader enters only as it loads: the driver sets here what completes the
+// range then (null: nothing to complete), and each loader calls
+// input_names_entered once the input's names are in the symbol table and
+// before it uses the range.
+void set_input_names_hook(void (*hook)(image_range& range));
+void input_names_entered(image_range& range);
+
 // Writes go to stream from now on; a short one ends the run through
 // write_failed.
 void start_image(FILE* stream, void (*write_failed)());

@@ -576,6 +576,7 @@ void load_linked_object(elf_file& file, image_range& range) {
     read_elf_map(file.path, true, &layout);
     add_new_symbol(linked.gp, "@BGPA", nullptr);
     sort_symbols();
+    input_names_entered(range);
     settings.gp_value = linked.gp;
     range.start = linked_image_base;
     range.offset = linked_image_base;
