@@ -13,6 +13,7 @@
 #include "mips/opcode_table.h"
 #include "object/elf_executable.h"
 #include "object/elf_map.h"
+#include "object/image_file.h"
 #include "object/object_input.h"
 #include "symbols/map_file.h"
 #include "symbols/symbol_table.h"
@@ -103,6 +104,8 @@ const char mapfile_syntax_text[] =
 namespace {
 
 const char* usage_program_name = "pelorin";
+// The name start_run made of argv[0], which lives for the run.
+char* made_program_name = nullptr;
 
 [[noreturn]] void usage_error() {
     zo_message(usage_format, usage_program_name, version_banner());
@@ -152,16 +155,16 @@ bool whole_decimal(const char* text, uint32_t* value) {
     return true;
 }
 
-// -x: the size up to the first entry, in table order, above the start address.
-void size_to_next_symbol() {
-    if (settings.size != 0) usage_error();
+// -x: the size up to the first entry, in table order, above the start
+// address; false when there is none.
+bool size_to_next_symbol() {
     for (int i = 0; i < symbol_count; ++i) {
         if (symbol_table[i].address > settings.start) {
             settings.size = static_cast<int32_t>(symbol_table[i].address - settings.start);
-            return;
+            return true;
         }
     }
-    usage_error();
+    return false;
 }
 
 // -m: the symbol table of an ELF file, any other file as a text map. Only a
@@ -185,6 +188,90 @@ void read_map(const char* path) {
 bool gp_from_map = false;
 // The size was taken from an end (-e, -x) and the start as it stood then.
 bool size_from_end = false;
+
+// Under -E an address may use the input's own names, which are entered only
+// as the input is loaded. From the first -a, -e or -x whose address (or next
+// symbol) is not known when it is met, the range options wait until then and
+// act in their order: waiting_from is the argv index of that first one (0
+// when none waits), waiting_end the one of the input file.
+char** waiting_argv = nullptr;
+int waiting_from = 0, waiting_end = 0;
+
+// The options that take a value: the next argument, whatever it reads.
+constexpr std::array<std::string_view, 10> value_options{
+    {"m", "o", "a", "e", "s", "n", "h", "B", "F", "GP"}};
+
+bool takes_value(std::string_view key) {
+    return std::find(value_options.begin(), value_options.end(), key) != value_options.end();
+}
+
+// An argument that is no option: the input file.
+bool is_file_argument(const char* arg) {
+    const size_t length = std::strlen(arg);
+    return arg[0] != '-' || length == 1 || length > 3;
+}
+
+bool is_range_option(std::string_view key) {
+    return key == "a" || key == "e" || key == "s" || key == "x";
+}
+
+// -E anywhere among the options, looked for before they act: an address
+// before it may wait for the input's names.
+bool elf_image_given(int argc, char** argv) {
+    for (int i = 1; i < argc && !is_file_argument(argv[i]); ++i) {
+        const std::string_view key(argv[i] + 1);
+        if (key == "E") return true;
+        if (takes_value(key)) ++i;
+    }
+    return false;
+}
+
+// -a, -e, -s or -x with its value acts on the range; false, with nothing
+// changed, when the address of -a or -e or the symbol of -x is not known.
+bool act_on_range(std::string_view key, const char* text) {
+    uint32_t value = 0;
+    if (key == "a") {
+        if (settings.start != 0) usage_error();
+        if (parse_address(text, &value) != 0) return false;
+        settings.start = value;
+        return true;
+    }
+    if (settings.size != 0) usage_error();
+    if (key == "e") {
+        if (parse_address(text, &value) != 0) return false;
+        settings.size = static_cast<int32_t>(value - settings.start);
+    } else if (key == "s") {
+        settings.size = static_cast<int32_t>(address_value(text));
+    } else if (!size_to_next_symbol()) {
+        return false;
+    }
+    size_from_end = key != "s";
+    return true;
+}
+
+// Ends the run for a waiting option whose address is still not known; why
+// (": not an ELF file)", " under -NO)") tells when the input gave no names.
+[[noreturn]] void refuse_waiting(std::string_view key, const char* text, const char* why) {
+    const char* open = why != nullptr ? " (no names from " : "";
+    const char* path = why != nullptr ? settings.input_path : "";
+    if (why == nullptr) why = "";
+    if (key == "x") zo_message("-x: no symbol after %08x%s%s%s", settings.start, open, path, why);
+    zo_message("-%c %s: unknown symbol%s%s%s", key[0], text, open, path, why);
+}
+
+// The input's names are in the table: the waiting options act as they would
+// have when met, had the names been known then. (The loader's range holds
+// the settings' start and size as they stand; it takes them over after.)
+void act_on_waiting_options(image_range& range) {
+    for (int i = waiting_from; i < waiting_end;) {
+        const std::string_view key(waiting_argv[i++] + 1);
+        const char* text = takes_value(key) ? waiting_argv[i++] : nullptr;
+        if (is_range_option(key) && !act_on_range(key, text)) refuse_waiting(key, text, nullptr);
+    }
+    waiting_from = 0;
+    range.start = settings.start;
+    range.size = settings.size;
+}
 
 // Under -E the range is one of the executable's own addresses. Without a
 // start it begins at the image's first byte (a size from an end then counts
@@ -244,6 +331,8 @@ void read_command_line(int argc, char** argv, const char* program_name) {
     usage_program_name = program_name;
     gp_from_map = false;
     size_from_end = false;
+    waiting_argv = argv;
+    waiting_from = waiting_end = 0;
     // --help and --version only as the one and only argument; anywhere else
     // they are what any other argument of four or more characters is.
     if (argc == 2) {
@@ -260,75 +349,75 @@ void read_command_line(int argc, char** argv, const char* program_name) {
             std::exit(0);
         }
     }
+    const bool elf_given = elf_image_given(argc, argv);
     int i = 1;
     for (;;) {
         if (i >= argc) usage_error();
+        const int at = i;
         const char* arg = argv[i++];
-        size_t length = std::strlen(arg);
-        if (arg[0] != '-' || length == 1 || length > 3) {
+        if (is_file_argument(arg)) {
             if (i < argc) usage_error();
             settings.input_path = arg;
+            waiting_end = at;
             return;
         }
         std::string_view key(arg + 1);
-        auto value = [&]() -> const char* {
+        const char* text = nullptr;
+        if (takes_value(key)) {
             if (i >= argc) usage_error();
-            return argv[i++];
-        };
+            text = argv[i++];
+        }
         if (key == "m") {
             // A $gp base that an ELF map's _gp gave is one a later -GP may set.
             const uint32_t gp_before = settings.gp_value;
-            read_map(value());
+            read_map(text);
             if (settings.gp_value != gp_before) gp_from_map = true;
         } else if (key == "o") {
             if (settings.offset != 0) usage_error();
-            settings.offset = address_value(value());
-        } else if (key == "a") {
-            if (settings.start != 0) usage_error();
-            settings.start = address_value(value());
-        } else if (key == "e") {
-            if (settings.size != 0) usage_error();
-            settings.size = static_cast<int32_t>(address_value(value()) - settings.start);
-            size_from_end = true;
-        } else if (key == "s") {
-            if (settings.size != 0) usage_error();
-            settings.size = static_cast<int32_t>(address_value(value()));
-            size_from_end = false;
-        } else if (key == "x") {
-            size_to_next_symbol();
-            size_from_end = true;
+            settings.offset = address_value(text);
+        } else if (is_range_option(key)) {
+            if (waiting_from != 0) {
+                // Behind one that waits they all wait, to act on the range as
+                // it will stand; a size must read at once, as ever.
+                if (key == "s") address_value(text);
+            } else if (!act_on_range(key, text)) {
+                if (!elf_given) usage_error();
+                waiting_from = at;
+            }
         } else if (key == "n") {
             if (settings.line_budget != 0) usage_error();
             uint32_t lines = 0;
-            if (!whole_decimal(value(), &lines) || lines == 0) usage_error();
+            if (!whole_decimal(text, &lines) || lines == 0) usage_error();
             settings.line_budget = static_cast<int32_t>(lines);
         } else if (key == "h") {
             if (settings.html_dir != nullptr) usage_error();
-            settings.html_dir = value();
+            settings.html_dir = text;
         } else if (key == "B") {
             if (settings.sequence_length != 0) usage_error();
-            long length_value = leading_number(value());
+            long length_value = leading_number(text);
             if (length_value < 1 || length_value > 51) usage_error();
             settings.sequence_length = static_cast<int>(length_value);
             settings.flags |= flag::special_comments;
         } else if (key == "F") {
             if (settings.function_extension != 0) usage_error();
-            long extension = leading_number(value());
+            long extension = leading_number(text);
             if (extension < 1 || extension > 10000) usage_error();
             settings.function_extension = static_cast<int>(extension);
         } else if (key == "GP") {
             if (settings.gp_value != 0 && !gp_from_map) usage_error();
             gp_from_map = false;
-            settings.gp_value = address_value(value());
+            settings.gp_value = address_value(text);
         } else if (uint32_t bits = switch_bits(key); bits != 0) {
             settings.flags |= bits;
-        } else if (key == "t") {
+        } else if (key == "t" || key == "!") {
+            // An address that waits for the input's names, which these never
+            // read, is the error it was before.
+            if (waiting_from != 0) usage_error();
+            if (key == "!") zo_message("%s", mapfile_syntax_text);
             opcode_selftest();
             // A report that did not reach its reader is no success.
             zo_fflush(settings.output);
             std::exit(0);
-        } else if (key == "!") {
-            zo_message("%s", mapfile_syntax_text);
         } else {
             usage_error();
         }
@@ -340,18 +429,26 @@ void start_run(int argc, char** argv) {
     settings.size = 0;
     settings.line_budget = 0;
     // The program name lives for the whole run: the usage text may need it at any time.
-    char* program_name = zo_progname(argc > 0 && argv[0] != nullptr ? argv[0] : "pelorin");
+    zo_free(made_program_name);
+    made_program_name = zo_progname(argc > 0 && argv[0] != nullptr ? argv[0] : "pelorin");
     zo_init(argc, argv);
     settings.output = stdout;
 
-    read_command_line(argc, argv, program_name);
+    read_command_line(argc, argv, made_program_name);
 
     if (settings.function_extension == 0) settings.function_extension = 500;
     if (settings.sequence_length == 0) settings.sequence_length = 10;
     settings.sequence_length -= 1;
 
     settings.input = zo_fopen(settings.input_path, "rb");
+    set_input_names_hook(waiting_from != 0 ? act_on_waiting_options : nullptr);
     if (!has_flag(flag::not_object)) load_object(settings.start, settings.offset, settings.size);
+    // Still waiting: the input gave no names (a raw dump, or -NO).
+    if (waiting_from != 0) {
+        const std::string_view key(waiting_argv[waiting_from] + 1);
+        refuse_waiting(key, takes_value(key) ? waiting_argv[waiting_from + 1] : nullptr,
+                       has_flag(flag::not_object) ? " under -NO)" : ": not an ELF file)");
+    }
     if (executable.loaded) fit_range_to_executable();
     // A start below the offset gives a negative position: counted back from the end.
     zo_fseek(settings.input, static_cast<int32_t>(settings.start - settings.offset));
@@ -363,4 +460,13 @@ void start_run(int argc, char** argv) {
         html_prepass();
     else
         settings.flags &= ~flag::highlight;
+}
+
+void reset_command_line() {
+    usage_program_name = "pelorin";
+    zo_free(made_program_name);
+    made_program_name = nullptr;
+    gp_from_map = size_from_end = false;
+    waiting_argv = nullptr;
+    waiting_from = waiting_end = 0;
 }

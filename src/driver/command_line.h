@@ -15,3 +15,7 @@ void read_command_line(int argc, char** argv, const char* program_name);
 // input, object loader, start-up seek, HTML pre-pass. -t, -!, --help,
 // --version and every command-line error end the program here.
 void start_run(int argc, char** argv);
+
+// Back to the state at program start: the program name that start_run made
+// is released (for tests).
+void reset_command_line();

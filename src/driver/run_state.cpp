@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "driver/command_line.h"
 #include "driver/listing_loop.h"
 #include "html/call_targets.h"
 #include "html/page_elements.h"
@@ -47,4 +48,5 @@ void reset_run_state() {
     reset_line_end();
     reset_data_display();
     reset_listing_state();
+    reset_command_line();
 }
