@@ -24,7 +24,7 @@ int repeat_count = 0;
 // it. A stream's buffer may be set only before its first use: a process that
 // lists more than once (the fuzzers, the tests) keeps the one it set first,
 // so the flag outlives the reset of the run state.
-char stdout_buffer[1 << 16];
+char stdout_buffer[1 << 18];
 bool stdout_buffer_set = false;
 
 // "%6xr": the offset from the last label, blank-padded to at least 6 digits.
@@ -35,17 +35,11 @@ void write_relative_prefix(uint32_t offset) {
     out_text(std::string_view(text, static_cast<size_t>(p - text)));
 }
 
-// "\t%08x:    %08x\t": address and raw word.
+// The address and raw-word columns of a data line.
 void write_word_prefix(uint32_t address, uint32_t word) {
-    char text[24];
-    char* p = text;
-    *p++ = '\t';
-    p = put_hex_digits(p, address, 8);
-    *p++ = ':';
-    for (int i = 0; i < 4; ++i) *p++ = ' ';
-    p = put_hex_digits(p, word, 8);
-    *p++ = '\t';
-    out_text(std::string_view(text, static_cast<size_t>(p - text)));
+    char text[32];
+    put_word_prefix(text, address, word);
+    out_text(std::string_view(text, word_prefix_length));
 }
 
 // Labels, fold or line for the word at settings.start.
@@ -71,12 +65,13 @@ void list_one_word(uint32_t word) {
     repeat_count = 1;
     if (has_flag(flag::relative) && last_label_address != 0)
         write_relative_prefix(address - last_label_address);
-    write_word_prefix(address, word);
     if (has_flag(flag::data_mode)) {
+        write_word_prefix(address, word);
         show_labels(word, label_mode::value);
     } else {
         if (!decoded) d = decode_word(address, word);
-        write_instruction(d);
+        // (The instruction's line takes the columns into its own text.)
+        write_instruction(d, true);
     }
 }
 

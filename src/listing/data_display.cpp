@@ -125,8 +125,9 @@ display_mode behind_got_slot(display_mode mode, uint32_t p) {
 void data_display(uint32_t a, bool from_operand, display_mode mode) {
     const bool got = mode == display_mode::got_entry || mode == display_mode::got_function ||
                      mode == display_mode::got_local;
-    if (mode == display_mode::plain || mode == display_mode::function_pointer || got) {
-        chain_from_got = got;
+    if (mode == display_mode::plain || mode == display_mode::function_pointer || got ||
+        mode == display_mode::got_address) {
+        chain_from_got = got || mode == display_mode::got_address;
         display_last = 0;
         display_depth = 0;
         display_saved_position = 0;

@@ -20,6 +20,9 @@ enum class display_mode {
     got_entry,
     got_function,
     got_local,
+    // An address formed from a local GOT entry, read as a plain one but for
+    // a null pointer in its chain, which is shown only.
+    got_address,
     shown,
 };
 

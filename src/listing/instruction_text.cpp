@@ -378,11 +378,16 @@ void write_data_display(const decoded_instruction& d) {
 
 } // namespace
 
-void write_instruction(const decoded_instruction& d) {
+void write_instruction(const decoded_instruction& d, bool with_columns) {
     followed_pointer = 0;
     line_text t;
+    if (with_columns) {
+        put_word_prefix(t.text.data(), d.address, d.word);
+        t.length = word_prefix_length;
+    }
     if (d.word == 0) {
-        out_text("nop\t\t\t\t");
+        t.put("nop\t\t\t\t");
+        t.flush();
         end_instruction_line(d);
         return;
     }
@@ -394,7 +399,11 @@ void write_instruction(const decoded_instruction& d) {
         end_instruction_line(d);
         return;
     }
-    if (has_flag(flag::highlight)) html_highlight_instruction(d.properties);
+    if (has_flag(flag::highlight)) {
+        // The colour begins after the columns.
+        t.flush();
+        html_highlight_instruction(d.properties);
+    }
     const operand_syntax& syntax = d.row->operands;
     bool move_form = false;
     const int left_out =

@@ -137,7 +137,11 @@ void lui_look_back(const decoded_instruction& d) {
     if (!register_value(recent_word(found), high)) return;
     const uint32_t address =
         is_row(d, "ori") ? (high | uimm(d.word)) : high + static_cast<uint32_t>(d.offset);
-    data_display(address, false, display_mode::plain);
+    // A GOT page completed in $t9 (not loaded from) is the address of a
+    // function to call: it is named, not read.
+    display_mode mode = display_mode::plain;
+    if (got) mode = d.base < 0 && d.writes == 25 ? display_mode::shown : display_mode::got_address;
+    data_display(address, false, mode);
 }
 
 void feed_s7_recogniser(uint32_t a, uint32_t w) {

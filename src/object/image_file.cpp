@@ -60,9 +60,17 @@ void write_image_zeros(uint64_t position, uint64_t count) {
     }
 }
 
+namespace {
+
+// The copy's buffer: a large block is a write and a read of the file each.
+constexpr int copy_block_size = 1 << 16;
+unsigned char copy_block[copy_block_size];
+
+} // namespace
+
 uint64_t copy_to_image(elf_file& from, uint64_t position, uint32_t offset, uint64_t count,
                        const char* short_read) {
-    unsigned char buffer[16384];
+    unsigned char (&buffer)[copy_block_size] = copy_block;
     seek_image(position);
     zo_fseek(from.stream, int32_t(offset));
     uint64_t copied = 0;

@@ -10,7 +10,7 @@
 #include "util/zo.h"
 
 struct block_reader {
-    static constexpr int block_size = 16384;
+    static constexpr int block_size = 1 << 16;
     static_assert(block_size % 4 == 0);
 
     FILE* stream;
