@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "listing/labels.h"
@@ -17,6 +18,7 @@
 #include "object/elf_loader.h"
 #include "util/block_cache.h"
 #include "util/output.h"
+#include "util/platform.h"
 #include "util/run_settings.h"
 #include "util/zo.h"
 
@@ -40,8 +42,15 @@ bool chain_from_got = false;     // the chain began at a slot of the GOT
 // afterwards. Displays mostly read the same few data areas again and again;
 // with the blocks that hold them kept, the stream is only moved when a display
 // needs a block it has not seen yet. The input does not change while it is
-// listed.
-block_cache<16384, 64> blocks;
+// listed. (A megabyte, which the displays of a large input fill: it asks
+// for large pages, so that a page fault or two serve it rather than
+// hundreds.)
+using display_blocks = block_cache<16384, 64>;
+display_blocks& blocks = *[] {
+    auto* cache = ::new (platform_table_memory(sizeof(display_blocks))) display_blocks;
+    platform_prefer_large_pages(cache, sizeof(display_blocks));
+    return cache;
+}();
 int64_t input_size = -1; // length of the input in bytes; -1 when not known
 
 void forget_blocks() {
