@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "html/page_set.h"
+#include "listing/references.h"
 #include "mips/opcode_table.h"
 #include "object/elf_executable.h"
 #include "object/elf_map.h"
@@ -198,8 +199,8 @@ char** waiting_argv = nullptr;
 int waiting_from = 0, waiting_end = 0;
 
 // The options that take a value: the next argument, whatever it reads.
-constexpr std::array<std::string_view, 10> value_options{
-    {"m", "o", "a", "e", "s", "n", "h", "B", "F", "GP"}};
+constexpr std::array<std::string_view, 11> value_options{
+    {"m", "o", "a", "e", "s", "n", "h", "B", "F", "GP", "C"}};
 
 bool takes_value(std::string_view key) {
     return std::find(value_options.begin(), value_options.end(), key) != value_options.end();
@@ -300,7 +301,7 @@ struct switch_option {
     std::string_view key;
     uint32_t bits;
 };
-constexpr std::array<switch_option, 15> switch_options{{
+constexpr std::array<switch_option, 16> switch_options{{
     {"g", flag::gcc_names},
     {"b", flag::braces},
     {"r", flag::relative},
@@ -316,6 +317,7 @@ constexpr std::array<switch_option, 15> switch_options{{
     {"NG", flag::no_gpa},
     {"R2", flag::release2},
     {"E", flag::elf_image},
+    {"X", flag::cross_references},
 }};
 
 // The bits a switch option sets; 0 for any other key.
@@ -403,6 +405,12 @@ void read_command_line(int argc, char** argv, const char* program_name) {
             long extension = leading_number(text);
             if (extension < 1 || extension > 10000) usage_error();
             settings.function_extension = static_cast<int>(extension);
+        } else if (key == "C") {
+            // -C name[,name...]: at least one name, given once.
+            if (settings.call_names != nullptr || std::strspn(text, ",") == std::strlen(text))
+                usage_error();
+            settings.call_names = text;
+            settings.flags |= flag::call_report;
         } else if (key == "GP") {
             if (settings.gp_value != 0 && !gp_from_map) usage_error();
             gp_from_map = false;
@@ -435,6 +443,8 @@ void start_run(int argc, char** argv) {
     settings.output = stdout;
 
     read_command_line(argc, argv, made_program_name);
+    // The report takes the place of the listing: there are no pages to write.
+    if (has_flag(flag::call_report) && settings.html_dir != nullptr) usage_error();
 
     if (settings.function_extension == 0) settings.function_extension = 500;
     if (settings.sequence_length == 0) settings.sequence_length = 10;
@@ -460,6 +470,8 @@ void start_run(int argc, char** argv) {
         html_prepass();
     else
         settings.flags &= ~flag::highlight;
+    // (The report of -C is written in place of the listing.)
+    if (has_flag(flag::cross_references) && !has_flag(flag::call_report)) collect_references();
 }
 
 void reset_command_line() {

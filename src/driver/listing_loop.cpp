@@ -6,6 +6,7 @@
 #include "html/page_set.h"
 #include "listing/instruction_text.h"
 #include "listing/labels.h"
+#include "listing/references.h"
 #include "listing/recent_words.h"
 #include "mips/byte_order.h"
 #include "util/address_gaps.h"
@@ -100,6 +101,11 @@ void list_words() {
     if (!html && settings.output == stdout && !stdout_buffer_set) {
         std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
         stdout_buffer_set = true;
+    }
+    if (has_flag(flag::call_report)) {
+        collect_references();
+        end_run();
+        return;
     }
     // The input is read in blocks. The data display seeks the same stream,
     // but it puts the position back, which is then the end of the block held

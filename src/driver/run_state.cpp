@@ -12,6 +12,7 @@
 #include "listing/labels.h"
 #include "listing/line_end.h"
 #include "listing/recent_words.h"
+#include "listing/references.h"
 #include "object/dynamic_file.h"
 #include "object/elf_executable.h"
 #include "object/elf_loader.h"
@@ -44,6 +45,7 @@ void reset_run_state() {
     reset_call_targets();
     reset_labels();
     reset_recent_words();
+    reset_references();
     reset_decoder();
     reset_line_end();
     reset_data_display();

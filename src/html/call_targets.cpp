@@ -41,14 +41,16 @@ void rebuild_index() {
 
 } // namespace
 
-void record_call_target(uint32_t address) {
+void record_call_target(uint32_t address, bool call) {
     int slot = find_slot(address);
     if (target_index[slot] != 0) {
-        ++call_targets[target_index[slot] - 1].count;
+        call_target& target = call_targets[target_index[slot] - 1];
+        ++target.count;
+        target.calls += call ? 1 : 0;
         return;
     }
     if (call_target_count >= call_target_capacity) return;
-    call_targets[call_target_count] = {address, 1, -1};
+    call_targets[call_target_count] = {address, 1, -1, call ? 1 : 0};
     target_index[slot] = static_cast<int16_t>(++call_target_count);
 }
 
@@ -65,6 +67,16 @@ void sort_call_targets() {
     std::stable_sort(
         call_targets.begin(), call_targets.begin() + call_target_count,
         [](const call_target& a, const call_target& b) { return a.address > b.address; });
+    rebuild_index();
+}
+
+void sort_call_targets_by_count(bool call) {
+    const auto count = [call](const call_target& t) { return call ? t.calls : t.count - t.calls; };
+    std::stable_sort(call_targets.begin(), call_targets.begin() + call_target_count,
+                     [&](const call_target& a, const call_target& b) {
+                         if (count(a) != count(b)) return count(a) > count(b);
+                         return a.address < b.address;
+                     });
     rebuild_index();
 }
 

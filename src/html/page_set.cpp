@@ -155,6 +155,33 @@ void take_linked_words(uint32_t start, int32_t size, int64_t longest_page) {
     pages.linked_count = static_cast<uint32_t>(words);
 }
 
+// Line i of the call statistics: rank, count, linked address, name and comment.
+void write_target_line(int i, int count) {
+    const call_target& target = call_targets[size_t(i)];
+    out_format("%5d.\t%5d\t", i + 1, count);
+    print_address(target.address, nullptr);
+    if (target.symbol >= 0) {
+        const symbol_entry& e = symbol_table[target.symbol];
+        out_char('\t');
+        write_padded_name(e, 20);
+        out_format(" %s", e.comment);
+    }
+    out_char('\n');
+}
+
+// Under -X: the calls (jal, bal, jalr), or the plain jumps, each headed,
+// most frequent first.
+void write_targets_by_count(bool calls) {
+    sort_call_targets_by_count(calls);
+    out_text(calls ? "calls\n" : "\njumps\n");
+    for (int i = 0; i < std::min(call_target_count, listed_call_target_limit); ++i) {
+        const call_target& t = call_targets[size_t(i)];
+        const int count = calls ? t.calls : t.count - t.calls;
+        if (count == 0) break;
+        write_target_line(i, count);
+    }
+}
+
 void write_calls_page() {
     open_output_page(calls_page);
     html_page_head(calls_link_text, calls_link_text);
@@ -166,20 +193,13 @@ void write_calls_page() {
     out_format("%5d\tmap symbols\n", symbol_count - comment_only_count);
     out_char('\n');
     link_call_targets();
-    sort_call_targets();
-    int listed =
-        call_target_count < listed_call_target_limit ? call_target_count : listed_call_target_limit;
-    for (int i = 0; i < listed; ++i) {
-        const call_target& target = call_targets[i];
-        out_format("%5d.\t%5d\t", i + 1, target.count);
-        print_address(target.address, nullptr);
-        if (target.symbol >= 0) {
-            const symbol_entry& e = symbol_table[target.symbol];
-            out_char('\t');
-            write_padded_name(e, 20);
-            out_format(" %s", e.comment);
-        }
-        out_char('\n');
+    if (has_flag(flag::cross_references)) {
+        write_targets_by_count(true);
+        write_targets_by_count(false);
+    } else {
+        sort_call_targets();
+        const int listed = std::min(call_target_count, listed_call_target_limit);
+        for (int i = 0; i < listed; ++i) write_target_line(i, call_targets[i].count);
     }
     out_text("</B></PRE>\n</BODY>\n</HTML>\n");
     close_output_page();
@@ -337,6 +357,14 @@ void html_prepass() {
     // -n only sizes the pages; the listing itself has no line limit.
     settings.line_budget = INT_MAX;
     zo_fseek(settings.input, static_cast<int32_t>(settings.start - settings.offset));
+}
+
+void html_mark_linked(uint32_t a) {
+    if (pages.linked_words != nullptr) mark_linked(a);
+}
+
+void html_restart_links() {
+    if (pages.linked_words != nullptr) pages.next_linked = linked_address(next_marked_word(0));
 }
 
 void html_pass_linked_word() {

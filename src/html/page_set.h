@@ -50,5 +50,10 @@ inline bool html_links_to(uint32_t a) {
     const uint32_t k = (a - pages.linked_base) >> 2;
     return k < pages.linked_count && (pages.linked_words[k >> 6] >> (k & 63) & 1) != 0;
 }
+// After the pre-pass: the word that holds a is linked to as well (a call
+// site or a callee that a later pass found); html_restart_links then puts
+// the listing's cursor of linked words back to the first.
+void html_mark_linked(uint32_t a);
+void html_restart_links();
 // Back to the state without HTML output (for tests; the program never calls it).
 void reset_page_set();

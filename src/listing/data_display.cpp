@@ -86,7 +86,7 @@ bool is_text_byte(unsigned char c) {
 
 // Writes " \"text\"" when the window holds a NUL-terminated text of at least
 // two characters, or is text throughout; false when it holds no text.
-bool write_text(const unsigned char (&bytes)[window_size]) {
+bool write_text(const unsigned char (&bytes)[window_size], std::string_view open = " \"") {
     char text[window_size];
     int n = 0;
     while (n < window_size && is_text_byte(bytes[n])) {
@@ -95,7 +95,7 @@ bool write_text(const unsigned char (&bytes)[window_size]) {
     }
     bool full = n == window_size;
     if (!full && (bytes[n] != 0 || n < 2)) return false;
-    out_text(" \"");
+    out_text(open);
     out_input_text(std::string_view(text, full ? text_shown : n));
     if (full) out_text("...");
     out_char('"');
@@ -187,21 +187,44 @@ void data_display(uint32_t a, bool from_operand, display_mode mode) {
     restore_position();
 }
 
-bool read_listed_word(uint32_t a, uint32_t& word) {
+namespace {
+
+// Reads n bytes at address a as the displays read them, the listing's
+// position put back; false when the input does not hold them.
+bool read_restored(uint32_t a, unsigned char* bytes, int n) {
     if (a < settings.offset) return false;
     const long position = std::ftell(settings.input);
     if (position <= 0) return false;
     if (blocks.stream != settings.input) take_input();
     const int64_t at = int64_t(a - settings.offset);
-    unsigned char bytes[4];
     const bool held =
-        (input_size < 0 || at <= input_size - 4) && blocks.read(uint64_t(at), bytes, 4);
+        (input_size < 0 || at <= input_size - n) && blocks.read(uint64_t(at), bytes, n);
     errno = 0;
     if (blocks.moved && std::fseek(settings.input, position, SEEK_SET) != 0)
         zo_error(zo_fname(settings.input), "*fseek error");
     blocks.moved = false;
+    return held;
+}
+
+} // namespace
+
+bool read_listed_word(uint32_t a, uint32_t& word) {
+    unsigned char bytes[4];
+    const bool held = read_restored(a, bytes, 4);
     if (held) word = assemble_word(bytes);
     return held;
+}
+
+bool write_text_at(uint32_t a) {
+    unsigned char bytes[window_size];
+    if (!read_restored(a, bytes, window_size)) return false;
+    return write_text(bytes, "\"");
+}
+
+bool input_holds(uint32_t a) {
+    if (a < settings.offset) return false;
+    if (blocks.stream != settings.input) take_input();
+    return input_size < 0 || int64_t(a - settings.offset) < input_size;
 }
 
 void reset_data_display() {

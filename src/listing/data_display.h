@@ -35,6 +35,11 @@ void data_display(uint32_t a, bool from_operand, display_mode mode);
 // position restored); false when the input does not hold it or the listing
 // still stands at its first byte.
 bool read_listed_word(uint32_t a, uint32_t& word);
+// Writes the text at address a in quotes as the display shows it; false,
+// writing nothing, when no text stands there.
+bool write_text_at(uint32_t a);
+// True when the input holds address a.
+bool input_holds(uint32_t a);
 // Clears followed_pointer and the chain state (for tests; the program never
 // calls it).
 void reset_data_display();

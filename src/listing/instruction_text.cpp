@@ -19,6 +19,7 @@
 #include "listing/data_display.h"
 #include "listing/labels.h"
 #include "listing/line_end.h"
+#include "listing/references.h"
 #include "mips/decode.h"
 #include "mips/fields.h"
 #include "mips/operand_syntaxes.h"
@@ -349,7 +350,7 @@ constexpr auto operand_writers = []<size_t... s>(std::index_sequence<s...>) {
 void write_jump(line_text& t, const decoded_instruction& d) {
     t.flush();
     print_address(d.target, nullptr);
-    record_call_target(d.target);
+    record_call_target(d.target, d.kind == instruction_kind::call);
     out_text("\t\t#");
     show_labels(d.target, label_mode::comment);
 }
@@ -428,6 +429,9 @@ void write_instruction(const decoded_instruction& d, bool with_columns) {
     }
     t.flush();
     write_data_display(d);
+    if (has_flag(flag::cross_references) &&
+        (d.kind == instruction_kind::call_register || d.kind == instruction_kind::branch_and_link))
+        write_callee_comment(d);
     end_instruction_line(d);
 }
 

@@ -6,6 +6,7 @@
 
 #include "html/page_elements.h"
 #include "html/page_set.h"
+#include "listing/references.h"
 #include "mips/byte_order.h"
 #include "symbols/symbol_table.h"
 #include "util/output.h"
@@ -138,6 +139,12 @@ int label_guess = 0;
 // function), written when it does.
 inline bool function_start(uint32_t a) {
     if (!has_flag(flag::braces) || has_flag(flag::data_mode)) return false;
+    // Under -X the pass has found them, past any nops that pad the code.
+    if (has_flag(flag::cross_references)) {
+        if (!function_starts_at(a)) return false;
+        write_function_start(a);
+        return true;
+    }
     const uint32_t step = tracked_steps - 2;
     const tracked_return* r = nullptr;
     for (const tracked_return& t : last_returns)
@@ -191,6 +198,8 @@ inline void write_link_anchors(uint32_t a, bool anchored) {
         ++n;
         if (e.name[0] == '@') ++m;
     }
+    if (n > 0 && has_flag(flag::cross_references) && has_flag(flag::special_comments))
+        write_reference_lines(a);
     write_link_anchors(a, n > 0 || function_start(a));
     // '@' labels switch to data lines, any other label back to code.
     if (m > 0)

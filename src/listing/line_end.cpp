@@ -4,42 +4,19 @@
 #include "listing/line_end.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 #include "html/page_elements.h"
 #include "listing/data_display.h"
 #include "listing/recent_words.h"
+#include "listing/register_values.h"
 #include "mips/decode.h"
 #include "mips/fields.h"
-#include "object/dynamic_file.h"
 #include "symbols/symbol_table.h"
 #include "util/output.h"
 #include "util/run_settings.h"
 
 namespace {
-
-// A jump d words back: one right before the current instruction has it in
-// its delay slot; one further back means the lui may sit on another path.
-int jump_register(int d) {
-    if (d != 1) settings.flags |= flag::sequence_unsafe;
-    return 32;
-}
-
-// The register that v uses as base or source (d = 0) or writes (d >= 1);
-// see sequence_register.
-inline int register_of(const decoded_instruction& v, int d) {
-    const uint16_t properties = v.properties;
-    if (d == 0) return (properties & property::base_rs) != 0 ? v.rs : -1;
-    if (v.word == 0) return 32; // nop
-    if ((properties & property::jump) != 0) return jump_register(d);
-    // beq, bne, blez, bgtz and their likely forms; other branches end the
-    // look-back.
-    if ((properties & property::extends) != 0) return 32;
-    if (v.writes >= 0) return v.writes;
-    if ((properties & property::base_rs) != 0) return 32; // a store
-    return -1; // multiplies, mfhi, slt, coprocessor words, REGIMM branches, ...
-}
 
 // The comment-only entries of the sorted symbol table are met in address
 // order; the cursor never moves back.
@@ -58,17 +35,6 @@ uint32_t lw_pointer = 0;
 //   bltzal $zero,+1 / nop / lui $s7,hi / addiu $s7,$s7,lo / addu $s7,$s7,$ra
 int s7_sequence_state = 0;
 uint32_t s7_sequence_value = 0;
-
-// A "$gp=" or "$s7=" comment gives a new base; one that does not evaluate
-// switches that base off.
-void take_base_value(const char* comment) {
-    uint32_t* base = nullptr;
-    if (std::strncmp(comment, "$gp=", 4) == 0) base = &settings.gp_value;
-    if (std::strncmp(comment, "$s7=", 4) == 0) base = &settings.s7_value;
-    if (!base) return;
-    uint32_t value = 0;
-    *base = parse_address(comment + 4, &value) == 0 ? value : 0;
-}
 
 void write_map_comments(uint32_t a) {
     // Most lines have no entry at their address.
@@ -93,48 +59,14 @@ void write_map_comments(uint32_t a) {
     }
 }
 
-// The value a register gets from the word v that sets it when v is a lui, or
-// a lw from a local entry of the global offset table; false for any other
-// word.
-bool register_value(uint32_t v, uint32_t& value) {
-    // 001111 00000 ttttt iiiiiiiiiiiiiiii   lui rt, imm
-    if ((v & 0xffe00000) == 0x3c000000) {
-        value = v << 16;
-        return true;
-    }
-    // 100011 11100 ttttt iiiiiiiiiiiiiiii   lw rt, offset($gp)
-    if ((v & 0xffe00000) != 0x8f800000 || settings.gp_value == 0) return false;
-    const uint32_t slot = settings.gp_value + static_cast<uint32_t>(simm(v));
-    return slot >= listed_got.start && slot < listed_got.local_end && read_listed_word(slot, value);
-}
-
 // A lui, or a lw from a local GOT entry, that sets the register the current
 // instruction uses as base or source, found among the last sequence_length
 // listed words without another write of that register in between.
 void lui_look_back(const decoded_instruction& d) {
-    int h = register_of(d, 0);
-    if (h < 0) return;
-    int length = std::clamp(settings.sequence_length, 0, recent_word_count);
-    // Most instructions have no such word of their register within reach:
-    // the ring knows the nearest one, and the words between it and d are
-    // checked. (A lw from $gp where no GOT is known sets no value, and hides
-    // any lui behind it, as any write of the register does.)
-    if (register_set_at[size_t(h)] == 0) return;
-    const uint32_t distance = stored_words - register_set_at[size_t(h)];
-    if (distance >= uint32_t(length)) return;
-    const int found = int(distance);
-    // Position-independent code calls with bal as much as with jalr: after a
-    // GOT load, a branch that links counts as the jump it is.
-    const bool got = (recent_word(found) & 0xffe00000) == 0x8f800000;
-    for (int k = 0; k < found; ++k) {
-        const uint32_t a = d.address - 4 * static_cast<uint32_t>(k + 1);
-        const decoded_instruction v = decode_word(a, recent_word(k));
-        int m = register_of(v, k + 1);
-        if (got && v.kind == instruction_kind::branch_and_link) m = jump_register(k + 1);
-        if (m == -1 || m == h) return;
-    }
     uint32_t high = 0;
-    if (!register_value(recent_word(found), high)) return;
+    bool got = false, unsafe = false;
+    if (!base_high_part(listed_history, d, high, got, unsafe)) return;
+    if (unsafe) settings.flags |= flag::sequence_unsafe;
     const uint32_t address =
         is_row(d, "ori") ? (high | uimm(d.word)) : high + static_cast<uint32_t>(d.offset);
     // A GOT page completed in $t9 (not loaded from) is the address of a
@@ -195,6 +127,17 @@ void write_special_comments(const decoded_instruction& d) {
 
 } // namespace
 
+// A "$gp=" or "$s7=" comment gives a new base; one that does not evaluate
+// switches that base off.
+void take_base_value(const char* comment) {
+    uint32_t* base = nullptr;
+    if (std::strncmp(comment, "$gp=", 4) == 0) base = &settings.gp_value;
+    if (std::strncmp(comment, "$s7=", 4) == 0) base = &settings.s7_value;
+    if (!base) return;
+    uint32_t value = 0;
+    *base = parse_address(comment + 4, &value) == 0 ? value : 0;
+}
+
 void end_instruction_line(const decoded_instruction& d) {
     write_map_comments(d.address);
     if (has_flag(flag::special_comments)) write_special_comments(d);
@@ -207,7 +150,10 @@ void end_instruction_line(uint32_t a, uint32_t w) {
 }
 
 int sequence_register(uint32_t v, int d) {
-    return register_of(decode_word(0, v), d);
+    bool unsafe = false;
+    const int r = look_back_register(decode_word(0, v), d, unsafe);
+    if (unsafe) settings.flags |= flag::sequence_unsafe;
+    return r;
 }
 
 void reset_line_end() {

@@ -1,37 +1,53 @@
 // The ring of the last listed words, read by the look-backs of the labels
-// and of the special comments.
+// and of the special comments, and the same kind of ring for a pass that
+// reads the range ahead of the listing.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 constexpr int recent_word_count = 50;
 
-// Ring of the last listed words and its index (see recent_word).
-extern std::array<uint32_t, recent_word_count> recent_words;
-extern int recent_index;
-// Words stored so far, and for each register the count at the last stored
-// word that set it to a constant's high half or from a slot of $gp (a lui,
-// or a lw rt,offset($gp)), 0 for none: the look-back finds that word at
-// once.
-extern uint32_t stored_words;
-extern std::array<uint32_t, 32> register_set_at;
+// The last words a pass has handled, newest first, and for each register the
+// count at the last stored word that set it to a constant's high half or
+// from a slot of $gp (a lui, or a lw rt,offset($gp)), 0 for none: the
+// look-back finds that word at once.
+struct word_history {
+    std::array<uint32_t, recent_word_count> words{};
+    int index = 0;       // entry of the newest word
+    uint32_t stored = 0; // words stored so far
+    std::array<uint32_t, 32> set_at{};
+
+    // The word stored k + 1 steps before the one being handled (k from 0 to 49).
+    uint32_t word(int k) const { return words[(index + k) % recent_word_count]; }
+    // Stores a handled word: the index steps backwards, so entry (index + k)
+    // holds the word stored k + 1 steps back.
+    void remember(uint32_t w) {
+        index = index == 0 ? recent_word_count - 1 : index - 1;
+        words[size_t(index)] = w;
+        ++stored;
+        // 001111 00000 ttttt iiiiiiiiiiiiiiii   lui rt, imm
+        // 100011 11100 ttttt iiiiiiiiiiiiiiii   lw rt, offset($gp)
+        const uint32_t top = w & 0xffe00000;
+        if (top == 0x3c000000 || top == 0x8f800000) set_at[w >> 16 & 31] = stored;
+    }
+};
+
+// The listing's ring.
+extern word_history listed_history;
+// Its words and index under the names the labels and the listing loop use.
+inline std::array<uint32_t, recent_word_count>& recent_words = listed_history.words;
+inline int& recent_index = listed_history.index;
 
 // The word listed k + 1 steps before the one being handled (k from 0 to 49).
 inline uint32_t recent_word(int k) {
-    return recent_words[(recent_index + k) % recent_word_count];
+    return listed_history.word(k);
 }
 
-// Stores a handled word: the index steps backwards, so entry (index + k)
-// holds the word listed k + 1 steps back.
+// Stores a listed word.
 inline void remember_word(uint32_t word) {
-    recent_index = recent_index == 0 ? recent_word_count - 1 : recent_index - 1;
-    recent_words[recent_index] = word;
-    ++stored_words;
-    // 001111 00000 ttttt iiiiiiiiiiiiiiii   lui rt, imm
-    // 100011 11100 ttttt iiiiiiiiiiiiiiii   lw rt, offset($gp)
-    const uint32_t top = word & 0xffe00000;
-    if (top == 0x3c000000 || top == 0x8f800000) register_set_at[word >> 16 & 31] = stored_words;
+    listed_history.remember(word);
 }
 
 // Empties the ring.

@@ -36,14 +36,20 @@ uint64_t input_length = 0;
 // The image file until the listing takes it over as its input.
 FILE* unfinished_image = nullptr;
 
+// The code stretches, kept until the image is made.
+std::array<code_range, code_range_capacity> code_ranges{};
+int code_range_count = 0;
+
 void add_segment(const elf_file& file, uint32_t address, uint32_t memory_size, uint32_t offset,
-                 uint32_t file_size) {
+                 uint32_t file_size, bool code) {
     if (uint64_t(offset) + file_size > input_length)
         elf_fault(file, "segment beyond the end of the file");
     const uint32_t size = std::max(memory_size, file_size);
     if (size == 0) return;
     if (uint64_t(address) + size > uint64_t(1) << 32) elf_fault(file, "image too large");
     if (segment_count == segment_capacity) elf_fault(file, "too many segments");
+    if (code && code_range_count < code_range_capacity)
+        code_ranges[size_t(code_range_count++)] = {address, uint64_t(address) + size};
     int i = segment_count++;
     for (; i > 0 && segments[i - 1].address > address; --i) segments[i] = segments[i - 1];
     segments[i] = {address, uint64_t(address) + size, offset, file_size};
@@ -55,7 +61,8 @@ void read_program_headers(elf_file& file) {
     for (uint32_t i = 0; i < file.header.program_count; ++i) {
         const program_header p = elf_read_program(file, i);
         if (p.type == elf::PT_LOAD)
-            add_segment(file, p.address, p.memory_size, p.offset, p.file_size);
+            add_segment(file, p.address, p.memory_size, p.offset, p.file_size,
+                        (p.flags & elf::PF_X) != 0);
     }
 }
 
@@ -66,7 +73,8 @@ void read_allocated_sections(elf_file& file) {
         const section_header s = elf_read_section(file, i);
         if (!(s.flags & elf::SHF_ALLOC)) continue;
         const bool bytes = s.type != elf::SHT_NOBITS;
-        add_segment(file, s.address, s.size, bytes ? s.offset : 0, bytes ? s.size : 0);
+        add_segment(file, s.address, s.size, bytes ? s.offset : 0, bytes ? s.size : 0,
+                    (s.flags & elf::SHF_EXECINSTR) != 0);
     }
 }
 
@@ -118,6 +126,7 @@ void mark_gaps(int first, int last) {
 void load_executable(elf_file& file, image_range& range) {
     input_length = elf_file_length(file);
     segment_count = 0;
+    code_range_count = 0;
     if (file.header.program_count != 0)
         read_program_headers(file);
     else
@@ -150,7 +159,14 @@ void load_executable(elf_file& file, image_range& range) {
     hand_over_image();
     unfinished_image = nullptr;
     range.offset = start;
-    executable = {true, start, end};
+    executable = {true, start, end, code_ranges, code_range_count};
+}
+
+bool executable_code_at(uint32_t a) {
+    for (int i = 0; i < executable.code_count; ++i)
+        if (a >= executable.code[size_t(i)].start && a < executable.code[size_t(i)].end)
+            return true;
+    return false;
 }
 
 void reset_executable() {
@@ -159,6 +175,8 @@ void reset_executable() {
     if (unfinished_image != nullptr) std::fclose(unfinished_image);
     unfinished_image = nullptr;
     executable = executable_image{};
+    code_ranges = {};
+    code_range_count = 0;
     segment_count = 0;
     input_length = 0;
     reset_address_gaps();

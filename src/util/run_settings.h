@@ -23,6 +23,8 @@ constexpr uint32_t release2 = 0x2000;         // -R2: the MIPS32 Release 2 table
 constexpr uint32_t sequence_unsafe = 0x4000;  // lui look-back crossed a jump
 constexpr uint32_t data_mode = 0x8000;        // words are shown as data
 constexpr uint32_t elf_image = 0x10000;       // -E: an ELF executable at its own addresses
+constexpr uint32_t cross_references = 0x20000; // -X: calls through registers, callers
+constexpr uint32_t call_report = 0x40000;      // -C: the call-site report instead of the listing
 } // namespace flag
 
 struct run_settings {
@@ -40,6 +42,7 @@ struct run_settings {
     FILE* input;            // stream the listing reads words from
     FILE* output;           // current output stream
     char* image_path;       // image file made from an object, or null
+    const char* call_names; // -C: the names whose calls are reported, comma-separated
 };
 
 // The process-wide settings, all zero at start.

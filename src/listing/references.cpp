@@ -1,0 +1,465 @@
+#include "listing/references.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <queue>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "html/address_links.h"
+#include "html/call_targets.h"
+#include "html/page_set.h"
+#include "listing/data_display.h"
+#include "listing/line_end.h"
+#include "listing/recent_words.h"
+#include "listing/register_values.h"
+#include "mips/byte_order.h"
+#include "mips/function_end.h"
+#include "object/dynamic_file.h"
+#include "object/elf_executable.h"
+#include "symbols/symbol_table.h"
+#include "util/address_gaps.h"
+#include "util/block_reader.h"
+#include "util/output.h"
+#include "util/run_settings.h"
+#include "util/zo.h"
+
+namespace {
+
+// The references of the range, sorted by target, kind and site once the
+// pass is over.
+std::vector<reference> references;
+// Under -X, the function starts that no label gives: the first word but a
+// nop after the delay slot of a function-ending jr $ra, ascending; and the
+// listing's cursor in them.
+std::vector<uint32_t> function_starts;
+size_t start_cursor = 0;
+// Code addresses that the GOT holds: functions, named as callees are.
+std::vector<uint32_t> got_functions;
+
+// A caller or a referring place takes at most this many characters of its
+// comment line; the rest are counted only.
+constexpr size_t line_worth = 100;
+
+// ---- names ------------------------------------------------------------------
+
+// The last entry at a, in table order, with a name of the given kind (data:
+// '@'); null for none. Of "_ftext" and "main", of "_IO_new_popen" and
+// "popen", it is the second: a section's or a library's inner name sorts
+// first.
+const symbol_entry* name_at(uint32_t a, bool data) {
+    if (!entry_may_stand_at(a)) return nullptr;
+    const symbol_entry* found = nullptr;
+    for (int i = first_symbol_at(a); i < symbol_count && symbol_table[i].address == a; ++i) {
+        const symbol_entry& e = symbol_table[i];
+        if (e.name[0] != '\0' && (e.name[0] == '@') == data) found = &e;
+    }
+    return found;
+}
+
+const symbol_entry* any_name_at(uint32_t a) {
+    const symbol_entry* e = name_at(a, false);
+    return e != nullptr ? e : name_at(a, true);
+}
+
+// The name a callee goes by: a GOT slot's "@NAME_got" stands for NAME.
+std::string_view callee_name(const symbol_entry& e) {
+    std::string_view name(e.name);
+    if (name.size() > 5 && name.front() == '@' && name.ends_with("_got"))
+        return name.substr(1, name.size() - 5);
+    return name;
+}
+
+// "name+0x1c" for a place in the function that starts at function; the
+// function's own name, or fun_XXXXXXXX; the bare address when no function is
+// known.
+std::string place_text(uint32_t site, uint32_t function, bool& from_input) {
+    char text[32];
+    from_input = false;
+    if (function == 0 || site < function) {
+        std::snprintf(text, sizeof text, "%08x", site);
+        return text;
+    }
+    std::string place;
+    if (const symbol_entry* e = name_at(function, false)) {
+        place = e->name;
+        from_input = e->from_input;
+    } else {
+        std::snprintf(text, sizeof text, "fun_%08x", function);
+        place = text;
+    }
+    if (site != function) {
+        std::snprintf(text, sizeof text, "+0x%x", site - function);
+        place += text;
+    }
+    return place;
+}
+
+// ---- the pass ---------------------------------------------------------------
+
+// Where the pass stands: the words it has read, the function they belong
+// to, and whether labels show them as data.
+struct pass_state {
+    word_history history;
+    uint32_t function = 0;    // start of the function of the word at hand
+    uint32_t end_limit = 0;   // the function-end rule's limit
+    uint32_t start_after = 0; // a function ended: the next word not a nop from here starts one
+    bool data = false;        // the labels show the words as data
+    int cursor = 0;           // next entry of the symbol table to pass
+    // Callees ahead of the word at hand: each starts a function.
+    std::priority_queue<uint32_t, std::vector<uint32_t>, std::greater<>> ahead;
+    // -C: a call of a wanted name, reported once its delay slot is read.
+    bool waiting = false;
+    reference call{};
+    std::string_view call_name;
+};
+
+// The labels and comments at a, as the listing meets them: a code name
+// starts a function, '@' names switch to data, "$gp=" comments set the base.
+void pass_labels(pass_state& s, uint32_t a) {
+    int names = 0, data_names = 0;
+    for (; s.cursor < symbol_count && symbol_table[s.cursor].address <= a; ++s.cursor) {
+        const symbol_entry& e = symbol_table[s.cursor];
+        if (e.address != a) continue;
+        if (e.name[0] == '\0') {
+            take_base_value(e.comment);
+        } else {
+            names += 1;
+            data_names += e.name[0] == '@';
+        }
+    }
+    // '@' labels switch to data, any other label back to code and starts a
+    // function.
+    if (names > 0) s.data = data_names > 0;
+    if (names > data_names) s.function = a;
+    while (!s.ahead.empty() && s.ahead.top() <= a) {
+        s.function = std::max(s.function, s.ahead.top());
+        s.ahead.pop();
+    }
+}
+
+// A callee seen at site a: a function starts there.
+void pass_callee(pass_state& s, uint32_t callee, uint32_t a) {
+    if (callee > a)
+        s.ahead.push(callee);
+    else if (callee > s.function)
+        s.function = callee;
+}
+
+// -C: the wanted name among those at the callee; empty when none is.
+std::string_view wanted_name(uint32_t callee) {
+    if (!entry_may_stand_at(callee)) return {};
+    std::string_view list(settings.call_names);
+    for (int i = first_symbol_at(callee); i < symbol_count && symbol_table[i].address == callee;
+         ++i) {
+        const symbol_entry& e = symbol_table[i];
+        if (e.name[0] == '\0') continue;
+        std::string_view name = callee_name(e);
+        if (name.front() == '@') name.remove_prefix(1);
+        for (size_t p = 0; p <= list.size();) {
+            size_t q = std::min(list.find(',', p), list.size());
+            if (list.substr(p, q - p) == name) return list.substr(p, q - p);
+            p = q + 1;
+        }
+    }
+    return {};
+}
+
+// A value of an argument register as the report shows it: a text in quotes,
+// a name, a number; false when nothing is known of it.
+bool showable(const register_value& v) {
+    return v.known || (v.form == value_form::slot && any_name_at(v.slot) != nullptr);
+}
+
+void write_argument(const register_value& v) {
+    if (v.form == value_form::number) {
+        out_format("0x%x", v.value);
+        return;
+    }
+    if (v.known && v.value != 0) {
+        if (write_text_at(v.value)) return;
+        if (const symbol_entry* e = any_name_at(v.value)) {
+            out_text(callee_name(*e));
+            return;
+        }
+    }
+    if (v.form == value_form::slot && (!v.known || v.value == 0)) {
+        if (const symbol_entry* e = any_name_at(v.slot)) {
+            out_text(callee_name(*e));
+            return;
+        }
+    }
+    out_format("0x%x", v.value);
+}
+
+// -C: the line of the waiting call, after the words up to its delay slot;
+// own_call is the call's index in the history.
+void report_call(pass_state& s, uint32_t point, int own_call) {
+    bool from_input = false;
+    const std::string place = place_text(s.call.site, s.call.function, from_input);
+    out_format("%08x  ", s.call.site);
+    from_input ? out_input_text(place) : out_text(place);
+    out_text("  ");
+    out_text(s.call_name);
+    for (int r = 4; r <= 7; ++r) {
+        register_value v;
+        if (!find_register_value(s.history, point, r, 0, own_call, v) || !showable(v)) continue;
+        out_format("  a%d=", r - 4);
+        write_argument(v);
+    }
+    out_char('\n');
+    s.waiting = false;
+}
+
+// The datum whose address the instruction d forms, when a name stands there:
+// a lui or GOT pair, a $gp-relative term, a load from a GOT slot.
+bool formed_datum(const pass_state& s, const decoded_instruction& d, uint32_t& datum) {
+    uint32_t high = 0;
+    bool got = false, unsafe = false;
+    if (base_high_part(s.history, d, high, got, unsafe)) {
+        datum = is_row(d, "ori") ? (high | uimm(d.word)) : high + static_cast<uint32_t>(d.offset);
+        return name_at(datum, true) != nullptr;
+    }
+    if ((d.properties & property::data) == 0 || d.rs != 28 || settings.gp_value == 0) return false;
+    const uint32_t slot = settings.gp_value + static_cast<uint32_t>(d.offset);
+    if (name_at(slot, true) != nullptr && !(slot >= listed_got.start && slot < listed_got.end)) {
+        datum = slot; // small data
+        return true;
+    }
+    // A load from a GOT slot: the datum whose address the slot holds; an
+    // import's own slot. ($t9 loads are calls.)
+    if (!is_row(d, "lw") || d.rt == 25) return false;
+    uint32_t value = 0;
+    if (read_listed_word(slot, value) && value != 0 && name_at(value, true) != nullptr) {
+        datum = value;
+        return true;
+    }
+    datum = slot;
+    return slot >= listed_got.local_end && slot < listed_got.end && name_at(slot, true) != nullptr;
+}
+
+// The word w at a, read as code.
+void pass_code_word(pass_state& s, uint32_t a, uint32_t w) {
+    const bool report = has_flag(flag::call_report);
+    if (may_change_flow(w)) {
+        const decoded_instruction d = decode_word(a, w);
+        uint32_t callee = 0;
+        if (!find_callee(s.history, d, callee)) return;
+        pass_callee(s, callee, a);
+        const reference call{callee, a, s.function, reference_kind::call};
+        if (!report) return references.push_back(call);
+        s.call_name = wanted_name(callee);
+        s.call = call;
+        s.waiting = !s.call_name.empty();
+        return;
+    }
+    // Only a word whose base register was set within reach, or $gp, can
+    // form an address.
+    const uint32_t base = w >> 21 & 31;
+    const uint32_t set = s.history.set_at[base];
+    const bool near = set != 0 && s.history.stored - set < uint32_t(recent_word_count);
+    if (report || (!near && base != 28)) return;
+    uint32_t datum = 0;
+    if (formed_datum(s, decode_word(a, w), datum))
+        references.push_back({datum, a, s.function, reference_kind::data});
+}
+
+// Whether d ends a function: a return, by the function-end rule; or, as
+// far as the pass looks, a jump that does not come back (a branch back by
+// $zero = $zero, a j, a jr other than jr $ra: a loop's end or a tail call)
+// where no forward branch seen before leads past it.
+bool leaves_function(pass_state& s, const decoded_instruction& d) {
+    if (function_end_step(s.end_limit, d, settings.function_extension)) return true;
+    const bool back = is_row(d, "beq") && d.rs == 0 && d.rt == 0 && d.target <= d.address;
+    const bool away = d.kind == instruction_kind::jump ||
+                      (d.kind == instruction_kind::jump_register && d.rs != 31);
+    return (back || away) && d.address >= s.end_limit;
+}
+
+// One word of the range.
+void pass_word(pass_state& s, uint32_t a, uint32_t w) {
+    pass_labels(s, a);
+    if (s.start_after != 0 && a >= s.start_after && w != 0) {
+        s.function = std::max(s.function, a);
+        s.start_after = 0;
+        if (!has_flag(flag::call_report)) function_starts.push_back(a);
+    }
+    if (!s.data) pass_code_word(s, a, w);
+    if (may_change_flow(w) && leaves_function(s, decode_word(a, w))) s.start_after = a + 8;
+    const bool delay_slot = s.waiting && a == s.call.site + 4;
+    s.history.remember(w);
+    if (delay_slot) report_call(s, a + 4, 1);
+}
+
+// Reads the range word by word, over its gaps, as the listing will.
+void read_range(pass_state& s) {
+    block_reader reader(settings.input);
+    uint32_t a = settings.start;
+    int32_t remaining = settings.size;
+    address_gap gap = gap_after(a);
+    const unsigned char* p = nullptr;
+    while (remaining >= 4) {
+        int words = reader.take_words(remaining / 4, &p);
+        if (words == 0) break;
+        remaining -= 4 * words;
+        for (; words > 0; --words, p += 4, a += 4) {
+            if (a >= gap.start) {
+                if (a < gap.end) continue;
+                gap = gap_after(a);
+            }
+            pass_word(s, a, assemble_word(p));
+        }
+    }
+    // A call at the very end: its delay slot is not in the range.
+    if (s.waiting) report_call(s, a, 0);
+}
+
+// ---- after the pass ---------------------------------------------------------
+
+bool by_target(const reference& x, const reference& y) {
+    if (x.target != y.target) return x.target < y.target;
+    if (x.kind != y.kind) return x.kind < y.kind;
+    return x.site < y.site;
+}
+
+// Names "fun_XXXXXXXX" for the callees without one, as many as the table
+// takes beside the page starts. A name a map gave already takes "_2", "_3", ...
+void name_callees() {
+    std::vector<std::string_view> taken;
+    for (int i = 0; i < symbol_count; ++i)
+        if (std::strncmp(symbol_table[i].name, "fun_", 4) == 0)
+            taken.push_back(symbol_table[i].name);
+    std::sort(taken.begin(), taken.end());
+    std::vector<uint32_t> callees = got_functions;
+    for (const reference& r : references)
+        if (r.kind == reference_kind::call) callees.push_back(r.target);
+    std::sort(callees.begin(), callees.end());
+    callees.erase(std::unique(callees.begin(), callees.end()), callees.end());
+    const int room = symbol_capacity - pages.count;
+    for (const uint32_t callee : callees) {
+        if (any_name_at(callee) != nullptr || !input_holds(callee)) continue;
+        if (symbol_count >= room) break;
+        char name[40];
+        std::snprintf(name, sizeof name, "fun_%08x", callee);
+        for (int k = 2; std::binary_search(taken.begin(), taken.end(), std::string_view(name)); ++k)
+            std::snprintf(name, sizeof name, "fun_%08x_%d", callee, k);
+        add_symbol(callee, name, "");
+    }
+    sort_symbols();
+}
+
+// The entries of the GOT that hold an address in the code of an executable
+// (not a 64 KiB page, which the code completes): functions whose address the
+// code takes, to call them or to pass them on.
+void read_got_functions(pass_state& s) {
+    got_functions.clear();
+    if (!executable.loaded) return;
+    for (uint32_t slot = listed_got.start; slot + 4 <= listed_got.end && slot >= listed_got.start;
+         slot += 4) {
+        uint32_t value = 0;
+        if (!read_listed_word(slot, value) || (value & 0xffff) == 0 || !executable_code_at(value))
+            continue;
+        got_functions.push_back(value);
+        if (value > settings.start) s.ahead.push(value);
+    }
+}
+
+} // namespace
+
+void collect_references() {
+    references.clear();
+    function_starts.clear();
+    start_cursor = 0;
+    const long position = std::ftell(settings.input);
+    const uint32_t gp = settings.gp_value, s7 = settings.s7_value;
+    pass_state state;
+    read_got_functions(state);
+    read_range(state);
+    settings.gp_value = gp, settings.s7_value = s7;
+    zo_fseek(settings.input, static_cast<int32_t>(position));
+    if (has_flag(flag::call_report)) return;
+    std::sort(references.begin(), references.end(), by_target);
+    name_callees();
+    for (const reference& r : references) {
+        html_mark_linked(r.site);
+        html_mark_linked(r.target);
+    }
+    html_restart_links();
+}
+
+namespace {
+
+// One comment line: the places of the references of one kind, as many as a
+// line holds, then their count.
+void write_places(const reference* first, const reference* last, const char* head, const char* one,
+                  const char* many) {
+    out_text(head);
+    size_t width = 0;
+    const reference* r = first;
+    for (; r != last; ++r) {
+        bool from_input = false;
+        const std::string place = place_text(r->site, r->function, from_input);
+        if (r != first && width + place.size() > line_worth) break;
+        if (r != first) out_text(", ");
+        width += place.size() + 2;
+        print_address(r->site, place.c_str(), from_input);
+    }
+    if (r != last) out_text(", ...");
+    const long count = last - first;
+    out_format(" (%ld %s)\n", count, count == 1 ? one : many);
+}
+
+} // namespace
+
+void write_reference_lines(uint32_t a) {
+    const reference key{a, 0, 0, reference_kind::call};
+    const reference* begin = references.data();
+    const reference* end = begin + references.size();
+    const reference* first = std::lower_bound(begin, end, key, by_target);
+    const reference* last = first;
+    while (last != end && last->target == a && last->kind == reference_kind::call) ++last;
+    if (last != first) write_places(first, last, "# called from ", "call", "calls");
+    first = last;
+    while (last != end && last->target == a) ++last;
+    if (last != first) write_places(first, last, "# referenced from ", "reference", "references");
+}
+
+void write_callee_comment(const decoded_instruction& d) {
+    uint32_t callee = 0;
+    if (!find_callee(listed_history, d, callee)) return;
+    record_call_target(callee, true);
+    if (!has_flag(flag::special_comments)) return;
+    const bool named = any_name_at(callee) != nullptr;
+    if (!named && d.kind != instruction_kind::call_register) return;
+    out_text("#");
+    if (!named) {
+        out_char(' ');
+        out_hex(callee, 0);
+        return;
+    }
+    for (int i = first_symbol_at(callee); i < symbol_count && symbol_table[i].address == callee;
+         ++i) {
+        const symbol_entry& e = symbol_table[i];
+        if (e.name[0] == '\0') continue;
+        out_char(' ');
+        const std::string name(callee_name(e));
+        print_address(callee, name.c_str(), e.from_input);
+    }
+}
+
+bool function_starts_at(uint32_t a) {
+    while (start_cursor < function_starts.size() && function_starts[start_cursor] < a)
+        ++start_cursor;
+    return start_cursor < function_starts.size() && function_starts[start_cursor] == a;
+}
+
+void reset_references() {
+    references = {};
+    function_starts = {};
+    got_functions = {};
+    start_cursor = 0;
+}

@@ -1,0 +1,42 @@
+// Who calls what and who refers to what: the pass that -X and -C make over
+// the listed range before the listing, the references it keeps, the lines
+// the listing writes from them, and the call-site report of -C.
+#pragma once
+
+#include <cstdint>
+
+#include "mips/decode.h"
+
+enum class reference_kind : uint8_t { call, data };
+
+// One call of a callee, or one instruction that forms the address of a
+// named datum.
+struct reference {
+    uint32_t target;   // the callee, or the datum
+    uint32_t site;     // the call, or the instruction
+    uint32_t function; // start of the function the site lies in; 0 when none is known
+    reference_kind kind;
+};
+static_assert(sizeof(reference) <= 16);
+
+// Reads the range once from the input's position (the listing's start) and
+// puts the position back. Under -X it keeps every call and data reference,
+// names the callees that have no name (fun_XXXXXXXX) and, in HTML output,
+// marks the call sites and callees as linked; under -C it writes the report.
+void collect_references();
+
+// Under -X and -c, after the label lines at a: who calls a and who refers
+// to it, a comment line each.
+void write_reference_lines(uint32_t a);
+
+// Under -X, for a bal, bgezal or jalr line: counts its callee as a call
+// target and, under -c, writes "# " and the callee's name (its address when
+// it has none; a bal only with a name).
+void write_callee_comment(const decoded_instruction& d);
+
+// Under -X: whether a function that no label names starts at a, the first
+// word but a nop after a function end. Asked in ascending order.
+bool function_starts_at(uint32_t a);
+
+// Back to the state at program start (for tests).
+void reset_references();

@@ -1,0 +1,207 @@
+#include "listing/register_values.h"
+
+#include <algorithm>
+
+#include "listing/data_display.h"
+#include "mips/fields.h"
+#include "object/dynamic_file.h"
+#include "symbols/symbol_table.h"
+#include "util/run_settings.h"
+
+namespace {
+
+// 001111 00000 ttttt iiiiiiiiiiiiiiii   lui rt, imm
+constexpr bool is_lui(uint32_t w) {
+    return (w & 0xffe00000) == 0x3c000000;
+}
+// 100011 11100 ttttt iiiiiiiiiiiiiiii   lw rt, offset($gp)
+constexpr bool is_gp_load(uint32_t w) {
+    return (w & 0xffe00000) == 0x8f800000;
+}
+
+// The look-back's length in words.
+int look_back_length() {
+    return std::clamp(settings.sequence_length, 0, recent_word_count);
+}
+
+// The value a register gets from the word v that sets it when v is a lui, or
+// a lw from a local entry of the global offset table; false for any other
+// word.
+bool high_part_of(uint32_t v, uint32_t& value) {
+    if (is_lui(v)) {
+        value = v << 16;
+        return true;
+    }
+    if (!is_gp_load(v) || settings.gp_value == 0) return false;
+    const uint32_t slot = settings.gp_value + static_cast<uint32_t>(simm(v));
+    return slot >= listed_got.start && slot < listed_got.local_end && read_listed_word(slot, value);
+}
+
+// Registers that a callee keeps: $s0-$s7, $gp, $sp, $fp.
+constexpr bool kept_by_callee(int r) {
+    return (r >= 16 && r <= 23) || (r >= 28 && r <= 30);
+}
+
+struct look_back {
+    const word_history& history;
+    uint32_t point; // address of the word after index 0
+    int limit;      // indexes below it are looked at
+    int own_call;
+    int depth;
+
+    uint32_t address_of(int k) const { return point - 4 * static_cast<uint32_t>(k + 1); }
+
+    // Index of the word that last wrote r among those from first on; -1 when
+    // none is found or the words do not tell.
+    int last_write(int r, int first) const {
+        for (int k = first; k < limit; ++k) {
+            const decoded_instruction v = decode_word(address_of(k), history.word(k));
+            switch (v.kind) {
+            case instruction_kind::jump:
+            case instruction_kind::jump_register: return -1;
+            case instruction_kind::call:
+            case instruction_kind::call_register:
+            case instruction_kind::branch_and_link:
+                // Its callee ran before the point, unless the point is its
+                // delay slot or it is the call being looked at.
+                if (k != own_call && k > first && !kept_by_callee(r)) return -1;
+                if (r == 31 || (v.kind == instruction_kind::call_register && v.rd == r)) return k;
+                continue;
+            case instruction_kind::branch:
+            case instruction_kind::store: continue;
+            default: break;
+            }
+            if (v.word == 0) continue;
+            if (v.writes == r) return k;
+            if (v.writes < 0) return -1; // multiplies, mfhi, coprocessor words, ...
+        }
+        return -1;
+    }
+
+    bool value_of(int r, int first, register_value& out) const {
+        if (r == 0) return out = {0, 0, value_form::number, true}, true;
+        const int k = last_write(r, first);
+        if (k < 0) return false;
+        const decoded_instruction v = decode_word(address_of(k), history.word(k));
+        if (is_lui(v.word)) return out = {v.word << 16, 0, value_form::number, true}, true;
+        if (is_gp_load(v.word)) {
+            if (settings.gp_value == 0) return false;
+            const uint32_t slot = settings.gp_value + static_cast<uint32_t>(v.offset);
+            uint32_t word = 0;
+            const bool held = read_listed_word(slot, word);
+            out = {held ? word : 0, slot, value_form::slot, held};
+            return true;
+        }
+        const bool addiu = is_row(v, "addiu"), ori = is_row(v, "ori");
+        const bool move = (is_row(v, "addu") || is_row(v, "or")) && (v.rs == 0 || v.rt == 0);
+        if ((!addiu && !ori && !move) || depth >= 3) return false;
+        register_value source;
+        const int from = move && v.rs == 0 ? v.rt : v.rs;
+        if (!look_back{history, point, limit, own_call, depth + 1}.value_of(from, k + 1, source))
+            return false;
+        if (move) return out = source, true;
+        if (!source.known) return false;
+        // An immediate added to a lui or to a word from a slot forms an address.
+        const bool forms_address = source.slot != 0 || (source.value & 0xffff) == 0;
+        out = source;
+        out.value =
+            addiu ? source.value + static_cast<uint32_t>(v.offset) : source.value | uimm(v.word);
+        if (v.rs != 0 && forms_address) out.form = value_form::address;
+        return true;
+    }
+};
+
+bool has_name(uint32_t a) {
+    if (!entry_may_stand_at(a)) return false;
+    for (int i = first_symbol_at(a); i < symbol_count && symbol_table[i].address == a; ++i)
+        if (symbol_table[i].name[0] != '\0') return true;
+    return false;
+}
+
+} // namespace
+
+int look_back_register(const decoded_instruction& v, int d, bool& unsafe) {
+    const uint16_t properties = v.properties;
+    if (d == 0) return (properties & property::base_rs) != 0 ? v.rs : -1;
+    if (v.word == 0) return 32; // nop
+    // A jump d words back: one right before the current instruction has it
+    // in its delay slot; one further back means the lui may sit on another
+    // path.
+    if ((properties & property::jump) != 0) {
+        if (d != 1) unsafe = true;
+        return 32;
+    }
+    // beq, bne, blez, bgtz and their likely forms; other branches end the
+    // look-back.
+    if ((properties & property::extends) != 0) return 32;
+    if (v.writes >= 0) return v.writes;
+    if ((properties & property::base_rs) != 0) return 32; // a store
+    return -1; // multiplies, mfhi, slt, coprocessor words, REGIMM branches, ...
+}
+
+bool base_high_part(const word_history& history, const decoded_instruction& d, uint32_t& high,
+                    bool& got, bool& unsafe) {
+    bool crossed = false;
+    const int h = look_back_register(d, 0, crossed);
+    if (h < 0) return false;
+    // Most instructions have no such word of their register within reach:
+    // the ring knows the nearest one, and the words between it and d are
+    // checked. (A lw from $gp where no GOT is known sets no value, and hides
+    // any lui behind it, as any write of the register does.)
+    if (history.set_at[size_t(h)] == 0) return false;
+    const uint32_t distance = history.stored - history.set_at[size_t(h)];
+    if (distance >= uint32_t(look_back_length())) return false;
+    const int found = int(distance);
+    // Position-independent code calls with bal as much as with jalr: after a
+    // GOT load, a branch that links counts as the jump it is.
+    got = is_gp_load(history.word(found));
+    for (int k = 0; k < found; ++k) {
+        const uint32_t a = d.address - 4 * static_cast<uint32_t>(k + 1);
+        const decoded_instruction v = decode_word(a, history.word(k));
+        int m = look_back_register(v, k + 1, crossed);
+        if (got && v.kind == instruction_kind::branch_and_link) {
+            if (k + 1 != 1) crossed = true;
+            m = 32;
+        }
+        if (m == -1 || m == h) return false;
+    }
+    if (!high_part_of(history.word(found), high)) return false;
+    unsafe = crossed;
+    return true;
+}
+
+bool find_register_value(const word_history& history, uint32_t point, int r, int first,
+                         int own_call, register_value& out) {
+    const int limit = std::min(first + look_back_length(), recent_word_count);
+    return look_back{history, point, limit, own_call, 0}.value_of(r, first, out);
+}
+
+bool is_call_word(const decoded_instruction& d) {
+    switch (d.kind) {
+    case instruction_kind::call:
+    case instruction_kind::call_register: return true;
+    // bgezal and bgezall ($zero: bal); bltzal $zero,+1 only takes the
+    // program counter.
+    case instruction_kind::branch_and_link: return (d.rt & 0x1d) == 0x11;
+    default: return false;
+    }
+}
+
+bool find_callee(const word_history& history, const decoded_instruction& d, uint32_t& callee) {
+    if (!is_call_word(d)) return false;
+    if (d.kind != instruction_kind::call_register) {
+        if (d.kind == instruction_kind::branch_and_link && d.target == d.address + 8) return false;
+        callee = d.target;
+        return true;
+    }
+    register_value v;
+    if (!find_register_value(history, d.address, d.rs, 0, -1, v)) return false;
+    if (v.form == value_form::slot && (!v.known || v.value == 0 || !has_name(v.value))) {
+        // An import whose slot the loader fills: the slot's name stands for it.
+        if (has_name(v.slot)) return callee = v.slot, true;
+        if (!v.known || v.value == 0) return false;
+    }
+    if (v.value == 0) return false;
+    callee = v.value;
+    return true;
+}

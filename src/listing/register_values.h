@@ -1,0 +1,58 @@
+// What a register holds at a point of the code, as far as the few words
+// before it tell: the one look-back behind the address comments of -c, the
+// calls through registers of -X and the argument values of -C.
+#pragma once
+
+#include <cstdint>
+
+#include "listing/recent_words.h"
+#include "mips/decode.h"
+
+// How a register got its value.
+enum class value_form : uint8_t {
+    number,  // li: an addiu or ori from $zero, or a lui alone
+    address, // a lui, or a word loaded from a $gp slot, completed by an addiu or ori
+    slot,    // a word loaded as it stands from a $gp slot: a GOT entry, or any word
+};
+
+struct register_value {
+    uint32_t value; // what the register holds; 0 when not known
+    uint32_t slot;  // the $gp slot it was loaded from (slot, address); 0 for none
+    value_form form;
+    bool known; // false for a slot whose word the input does not hold
+};
+
+// The register that v uses as base or source (d = 0) or writes (d >= 1), as
+// the address comments look back: 32 for none, -1 to end the look-back.
+// A jump further back than the word before the instruction (d > 1) marks the
+// look-back unsafe.
+int look_back_register(const decoded_instruction& v, int d, bool& unsafe);
+
+// The address comments' look-back for instruction d, the word at history
+// index -1 (the one being listed): the high part that a lui, or a lw from a
+// local GOT entry, gave the register d uses as base or source within the
+// look-back, and whether that came from the GOT; false when no such word is
+// found.
+bool base_high_part(const word_history& history, const decoded_instruction& d, uint32_t& high,
+                    bool& got, bool& unsafe);
+
+// The value of register r after the words of history from index first on
+// (first 0: the newest one) by the look-back of calls: set by lui, li,
+// addiu, ori, a move, or a lw from a $gp slot, within the look-back's
+// length; a call whose callee ran in between (any but the one at own_call,
+// -1 for none) ends it for a register that a callee need not keep, and a
+// jump in between ends it. point is the address that follows the newest
+// word. False when the words do not tell.
+bool find_register_value(const word_history& history, uint32_t point, int r, int first,
+                         int own_call, register_value& out);
+
+// The callee of call word d, the word after history index 0: the target of a
+// jal or of a bal/bgezal (but for one to the word after its delay slot, which
+// only takes the program counter), or for a jalr the address its register
+// holds (a slot whose word is unknown or 0 but named stands for the import it
+// names). False for any other word, and for a jalr whose register is not
+// known.
+bool find_callee(const word_history& history, const decoded_instruction& d, uint32_t& callee);
+
+// True for the calls that -X counts: jal, bal/bgezal, jalr.
+bool is_call_word(const decoded_instruction& d);
