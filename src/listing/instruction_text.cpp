@@ -20,6 +20,7 @@
 #include "listing/labels.h"
 #include "listing/line_end.h"
 #include "listing/references.h"
+#include "listing/register_values.h"
 #include "mips/decode.h"
 #include "mips/fields.h"
 #include "mips/operand_syntaxes.h"
@@ -430,7 +431,8 @@ void write_instruction(const decoded_instruction& d, bool with_columns) {
     t.flush();
     write_data_display(d);
     if (has_flag(flag::cross_references) &&
-        (d.kind == instruction_kind::call_register || d.kind == instruction_kind::branch_and_link))
+        (d.kind == instruction_kind::call_register || d.kind == instruction_kind::branch_and_link ||
+         is_tail_call(d)))
         write_callee_comment(d);
     end_instruction_line(d);
 }

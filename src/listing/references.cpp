@@ -431,10 +431,11 @@ void write_reference_lines(uint32_t a) {
 void write_callee_comment(const decoded_instruction& d) {
     uint32_t callee = 0;
     if (!find_callee(listed_history, d, callee)) return;
-    record_call_target(callee, true);
+    // (A tail call counts among the jumps.)
+    record_call_target(callee, !is_tail_call(d));
     if (!has_flag(flag::special_comments)) return;
     const bool named = any_name_at(callee) != nullptr;
-    if (!named && d.kind != instruction_kind::call_register) return;
+    if (!named && d.kind == instruction_kind::branch_and_link) return;
     out_text("#");
     if (!named) {
         out_char(' ');

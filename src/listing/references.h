@@ -29,9 +29,9 @@ void collect_references();
 // to it, a comment line each.
 void write_reference_lines(uint32_t a);
 
-// Under -X, for a bal, bgezal or jalr line: counts its callee as a call
-// target and, under -c, writes "# " and the callee's name (its address when
-// it has none; a bal only with a name).
+// Under -X, for a bal, bgezal, jalr or jr line: counts its callee as a call
+// target (a tail call through jr as a jump) and, under -c, writes "#" and
+// the callee's names (its address when it has none; a bal only with a name).
 void write_callee_comment(const decoded_instruction& d);
 
 // Under -X: whether a function that no label names starts at a, the first

@@ -56,6 +56,11 @@ struct look_back {
     int last_write(int r, int first) const {
         for (int k = first; k < limit; ++k) {
             const decoded_instruction v = decode_word(address_of(k), history.word(k));
+            // The call being looked at writes no argument; a link, $ra.
+            if (k == own_call) {
+                if (r == 31 && (v.properties & property::links) != 0) return k;
+                continue;
+            }
             switch (v.kind) {
             case instruction_kind::jump:
             case instruction_kind::jump_register: return -1;
@@ -63,8 +68,8 @@ struct look_back {
             case instruction_kind::call_register:
             case instruction_kind::branch_and_link:
                 // Its callee ran before the point, unless the point is its
-                // delay slot or it is the call being looked at.
-                if (k != own_call && k > first && !kept_by_callee(r)) return -1;
+                // delay slot.
+                if (k > first && !kept_by_callee(r)) return -1;
                 if (r == 31 || (v.kind == instruction_kind::call_register && v.rd == r)) return k;
                 continue;
             case instruction_kind::branch:
@@ -187,9 +192,14 @@ bool is_call_word(const decoded_instruction& d) {
     }
 }
 
+bool is_tail_call(const decoded_instruction& d) {
+    return d.kind == instruction_kind::jump_register && d.rs != 31;
+}
+
 bool find_callee(const word_history& history, const decoded_instruction& d, uint32_t& callee) {
-    if (!is_call_word(d)) return false;
-    if (d.kind != instruction_kind::call_register) {
+    const bool through_register = d.kind == instruction_kind::call_register || is_tail_call(d);
+    if (!through_register && !is_call_word(d)) return false;
+    if (!through_register) {
         if (d.kind == instruction_kind::branch_and_link && d.target == d.address + 8) return false;
         callee = d.target;
         return true;
@@ -197,8 +207,12 @@ bool find_callee(const word_history& history, const decoded_instruction& d, uint
     register_value v;
     if (!find_register_value(history, d.address, d.rs, 0, -1, v)) return false;
     if (v.form == value_form::slot && (!v.known || v.value == 0 || !has_name(v.value))) {
-        // An import whose slot the loader fills: the slot's name stands for it.
-        if (has_name(v.slot)) return callee = v.slot, true;
+        // An import whose slot the loader fills: the slot's name stands for
+        // it. (Not so the GOT's local entries: the first of them, which the
+        // lazy-binding stubs call through, holds the dynamic linker's
+        // resolver.)
+        const bool local = v.slot >= listed_got.start && v.slot < listed_got.local_end;
+        if (!local && has_name(v.slot)) return callee = v.slot, true;
         if (!v.known || v.value == 0) return false;
     }
     if (v.value == 0) return false;

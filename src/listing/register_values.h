@@ -48,11 +48,13 @@ bool find_register_value(const word_history& history, uint32_t point, int r, int
 
 // The callee of call word d, the word after history index 0: the target of a
 // jal or of a bal/bgezal (but for one to the word after its delay slot, which
-// only takes the program counter), or for a jalr the address its register
-// holds (a slot whose word is unknown or 0 but named stands for the import it
-// names). False for any other word, and for a jalr whose register is not
-// known.
+// only takes the program counter), or for a jalr, or a jr other than jr $ra
+// (a tail call), the address its register holds (a slot whose word is
+// unknown or 0 but named stands for the import it names). False for any
+// other word, and for a jalr or jr whose register is not known.
 bool find_callee(const word_history& history, const decoded_instruction& d, uint32_t& callee);
 
 // True for the calls that -X counts: jal, bal/bgezal, jalr.
 bool is_call_word(const decoded_instruction& d);
+// True for a jr other than jr $ra: a tail call when its register is known.
+bool is_tail_call(const decoded_instruction& d);
