@@ -62,6 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case 4: args.insert(args.end(), {"-n", std::to_string(1 + (word & 0x1ff))}); break;
     default: break;
     }
+    // Calls through registers and their callers, or the call-site report of
+    // a few of the map's names.
+    if (extra & 0x02) args.push_back("-X");
+    if ((extra & 0x0c) == 0x0c) args.insert(args.end(), {"-C", "printf,uart_putc,memcpy,main"});
     // An HTML page set now and then, of a few small pages.
     if ((more & 0xe0) == 0xe0) {
         args.insert(args.end(), {"-h", "pages"});

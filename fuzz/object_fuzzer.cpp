@@ -74,6 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (hash & 0x0080) args.push_back("-c");
     // Executables are listed under -E; objects take it too.
     if ((hash & 0xc000) != 0) args.push_back("-E");
+    if (hash & 0x10000) args.push_back("-X");
+    if ((hash & 0x60000) == 0x60000) args.insert(args.end(), {"-C", "printf,main,system,puts"});
     if ((hash & 0x0300) == 0x0100) {
         args.insert(args.end(), {"-m", "code.map", "-a", "80000000", "-x"});
     }

@@ -4,8 +4,6 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <functional>
-#include <queue>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -101,25 +99,32 @@ std::string place_text(uint32_t site, uint32_t function, bool& from_input) {
 
 // ---- the pass ---------------------------------------------------------------
 
-// Where the pass stands: the words it has read, the function they belong
-// to, and whether labels show them as data.
+// -C: a call of a wanted name, and what the look-back knew of its
+// arguments after its delay slot.
+struct reported_call {
+    uint32_t site;
+    uint32_t function;
+    std::string_view name;
+    std::array<register_value, 4> arguments;
+    std::array<bool, 4> shown;
+};
+std::vector<reported_call> reported;
+
+// Where the pass stands: the words it has read, and whether labels show them
+// as data.
 struct pass_state {
     word_history history;
-    uint32_t function = 0;    // start of the function of the word at hand
     uint32_t end_limit = 0;   // the function-end rule's limit
     uint32_t start_after = 0; // a function ended: the next word not a nop from here starts one
     bool data = false;        // the labels show the words as data
     int cursor = 0;           // next entry of the symbol table to pass
-    // Callees ahead of the word at hand: each starts a function.
-    std::priority_queue<uint32_t, std::vector<uint32_t>, std::greater<>> ahead;
     // -C: a call of a wanted name, reported once its delay slot is read.
     bool waiting = false;
-    reference call{};
-    std::string_view call_name;
+    reported_call call{};
 };
 
-// The labels and comments at a, as the listing meets them: a code name
-// starts a function, '@' names switch to data, "$gp=" comments set the base.
+// The labels and comments at a, as the listing meets them: '@' names switch
+// to data, other names back to code, "$gp=" comments set the base.
 void pass_labels(pass_state& s, uint32_t a) {
     int names = 0, data_names = 0;
     for (; s.cursor < symbol_count && symbol_table[s.cursor].address <= a; ++s.cursor) {
@@ -132,22 +137,7 @@ void pass_labels(pass_state& s, uint32_t a) {
             data_names += e.name[0] == '@';
         }
     }
-    // '@' labels switch to data, any other label back to code and starts a
-    // function.
     if (names > 0) s.data = data_names > 0;
-    if (names > data_names) s.function = a;
-    while (!s.ahead.empty() && s.ahead.top() <= a) {
-        s.function = std::max(s.function, s.ahead.top());
-        s.ahead.pop();
-    }
-}
-
-// A callee seen at site a: a function starts there.
-void pass_callee(pass_state& s, uint32_t callee, uint32_t a) {
-    if (callee > a)
-        s.ahead.push(callee);
-    else if (callee > s.function)
-        s.function = callee;
 }
 
 // -C: the wanted name among those at the callee; empty when none is.
@@ -196,23 +186,32 @@ void write_argument(const register_value& v) {
     out_format("0x%x", v.value);
 }
 
-// -C: the line of the waiting call, after the words up to its delay slot;
-// own_call is the call's index in the history.
-void report_call(pass_state& s, uint32_t point, int own_call) {
+// -C: what the look-back knows of the waiting call's arguments, after the
+// words up to its delay slot; own_call is the call's index in the history.
+void take_arguments(pass_state& s, uint32_t point, int own_call) {
+    for (int r = 0; r < 4; ++r) {
+        register_value& v = s.call.arguments[size_t(r)];
+        s.call.shown[size_t(r)] =
+            find_register_value(s.history, point, r + 4, 0, own_call, v) && showable(v);
+    }
+    reported.push_back(s.call);
+    s.waiting = false;
+}
+
+// -C: the line of a call.
+void write_report_line(const reported_call& c) {
     bool from_input = false;
-    const std::string place = place_text(s.call.site, s.call.function, from_input);
-    out_format("%08x  ", s.call.site);
+    const std::string place = place_text(c.site, c.function, from_input);
+    out_format("%08x  ", c.site);
     from_input ? out_input_text(place) : out_text(place);
     out_text("  ");
-    out_text(s.call_name);
-    for (int r = 4; r <= 7; ++r) {
-        register_value v;
-        if (!find_register_value(s.history, point, r, 0, own_call, v) || !showable(v)) continue;
-        out_format("  a%d=", r - 4);
-        write_argument(v);
+    out_text(c.name);
+    for (int r = 0; r < 4; ++r) {
+        if (!c.shown[size_t(r)]) continue;
+        out_format("  a%d=", r);
+        write_argument(c.arguments[size_t(r)]);
     }
     out_char('\n');
-    s.waiting = false;
 }
 
 // The datum whose address the instruction d forms, when a name stands there:
@@ -249,12 +248,10 @@ void pass_code_word(pass_state& s, uint32_t a, uint32_t w) {
         const decoded_instruction d = decode_word(a, w);
         uint32_t callee = 0;
         if (!find_callee(s.history, d, callee)) return;
-        pass_callee(s, callee, a);
-        const reference call{callee, a, s.function, reference_kind::call};
-        if (!report) return references.push_back(call);
-        s.call_name = wanted_name(callee);
-        s.call = call;
-        s.waiting = !s.call_name.empty();
+        references.push_back({callee, a, 0, reference_kind::call});
+        if (!report) return;
+        s.call = {a, 0, wanted_name(callee), {}, {}};
+        s.waiting = !s.call.name.empty();
         return;
     }
     // Only a word whose base register was set within reach, or $gp, can
@@ -265,7 +262,7 @@ void pass_code_word(pass_state& s, uint32_t a, uint32_t w) {
     if (report || (!near && base != 28)) return;
     uint32_t datum = 0;
     if (formed_datum(s, decode_word(a, w), datum))
-        references.push_back({datum, a, s.function, reference_kind::data});
+        references.push_back({datum, a, 0, reference_kind::data});
 }
 
 // Whether d ends a function: a return, by the function-end rule; or, as
@@ -284,15 +281,14 @@ bool leaves_function(pass_state& s, const decoded_instruction& d) {
 void pass_word(pass_state& s, uint32_t a, uint32_t w) {
     pass_labels(s, a);
     if (s.start_after != 0 && a >= s.start_after && w != 0) {
-        s.function = std::max(s.function, a);
         s.start_after = 0;
-        if (!has_flag(flag::call_report)) function_starts.push_back(a);
+        function_starts.push_back(a);
     }
     if (!s.data) pass_code_word(s, a, w);
     if (may_change_flow(w) && leaves_function(s, decode_word(a, w))) s.start_after = a + 8;
     const bool delay_slot = s.waiting && a == s.call.site + 4;
     s.history.remember(w);
-    if (delay_slot) report_call(s, a + 4, 1);
+    if (delay_slot) take_arguments(s, a + 4, 1);
 }
 
 // Reads the range word by word, over its gaps, as the listing will.
@@ -315,10 +311,37 @@ void read_range(pass_state& s) {
         }
     }
     // A call at the very end: its delay slot is not in the range.
-    if (s.waiting) report_call(s, a, 0);
+    if (s.waiting) take_arguments(s, a, 0);
 }
 
 // ---- after the pass ---------------------------------------------------------
+
+// The start of the function that holds site: the last function start at or
+// before it, a code name or one of starts.
+uint32_t function_at(uint32_t site, const std::vector<uint32_t>& starts) {
+    uint32_t best = 0;
+    const auto after = std::upper_bound(starts.begin(), starts.end(), site);
+    if (after != starts.begin()) best = after[-1];
+    int i = site == UINT32_MAX ? symbol_count : first_symbol_by_search(site + 1);
+    for (--i; i >= 0 && symbol_table[i].address > best; --i) {
+        const char* name = symbol_table[i].name;
+        if (name[0] != '\0' && name[0] != '@') return symbol_table[i].address;
+    }
+    return best;
+}
+
+// Each site's function, from the starts the whole range has shown: callees,
+// code addresses of the GOT, the first words after function ends.
+void assign_functions() {
+    std::vector<uint32_t> starts = function_starts;
+    starts.insert(starts.end(), got_functions.begin(), got_functions.end());
+    for (const reference& r : references)
+        if (r.kind == reference_kind::call) starts.push_back(r.target);
+    std::sort(starts.begin(), starts.end());
+    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+    for (reference& r : references) r.function = function_at(r.site, starts);
+    for (reported_call& c : reported) c.function = function_at(c.site, starts);
+}
 
 bool by_target(const reference& x, const reference& y) {
     if (x.target != y.target) return x.target < y.target;
@@ -355,7 +378,7 @@ void name_callees() {
 // The entries of the GOT that hold an address in the code of an executable
 // (not a 64 KiB page, which the code completes): functions whose address the
 // code takes, to call them or to pass them on.
-void read_got_functions(pass_state& s) {
+void read_got_functions() {
     got_functions.clear();
     if (!executable.loaded) return;
     for (uint32_t slot = listed_got.start; slot + 4 <= listed_got.end && slot >= listed_got.start;
@@ -364,7 +387,6 @@ void read_got_functions(pass_state& s) {
         if (!read_listed_word(slot, value) || (value & 0xffff) == 0 || !executable_code_at(value))
             continue;
         got_functions.push_back(value);
-        if (value > settings.start) s.ahead.push(value);
     }
 }
 
@@ -372,16 +394,23 @@ void read_got_functions(pass_state& s) {
 
 void collect_references() {
     references.clear();
+    reported.clear();
     function_starts.clear();
     start_cursor = 0;
     const long position = std::ftell(settings.input);
     const uint32_t gp = settings.gp_value, s7 = settings.s7_value;
+    read_got_functions();
     pass_state state;
-    read_got_functions(state);
     read_range(state);
     settings.gp_value = gp, settings.s7_value = s7;
+    assign_functions();
+    // (The report reads the texts of its arguments while the input stands
+    // past the range: at its first byte the displays' reads would not count.)
+    if (has_flag(flag::call_report)) {
+        for (const reported_call& c : reported) write_report_line(c);
+        return;
+    }
     zo_fseek(settings.input, static_cast<int32_t>(position));
-    if (has_flag(flag::call_report)) return;
     std::sort(references.begin(), references.end(), by_target);
     name_callees();
     for (const reference& r : references) {
@@ -460,6 +489,7 @@ bool function_starts_at(uint32_t a) {
 
 void reset_references() {
     references = {};
+    reported = {};
     function_starts = {};
     got_functions = {};
     start_cursor = 0;
