@@ -223,7 +223,15 @@ bool write_text_at(uint32_t a) {
 
 bool input_holds(uint32_t a) {
     if (a < settings.offset) return false;
-    if (blocks.stream != settings.input) take_input();
+    if (blocks.stream != settings.input) {
+        // (Taking the input's length moves it: its position is put back.)
+        errno = 0;
+        const long position = std::ftell(settings.input);
+        take_input();
+        if (position >= 0 && std::fseek(settings.input, position, SEEK_SET) != 0)
+            zo_error(zo_fname(settings.input), "*fseek error");
+        blocks.moved = false;
+    }
     return input_size < 0 || int64_t(a - settings.offset) < input_size;
 }
 

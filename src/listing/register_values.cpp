@@ -42,6 +42,13 @@ constexpr bool kept_by_callee(int r) {
     return (r >= 16 && r <= 23) || (r >= 28 && r <= 30);
 }
 
+// A call whose callee runs: not bltzal, nor a bal to the word after its
+// delay slot, which only take the program counter.
+bool runs_callee(const decoded_instruction& v) {
+    return is_call_word(v) &&
+           !(v.kind == instruction_kind::branch_and_link && v.target == v.address + 8);
+}
+
 struct look_back {
     const word_history& history;
     uint32_t point; // address of the word after index 0
@@ -69,7 +76,7 @@ struct look_back {
             case instruction_kind::branch_and_link:
                 // Its callee ran before the point, unless the point is its
                 // delay slot.
-                if (k > first && !kept_by_callee(r)) return -1;
+                if (k > first && runs_callee(v) && !kept_by_callee(r)) return -1;
                 if (r == 31 || (v.kind == instruction_kind::call_register && v.rd == r)) return k;
                 continue;
             case instruction_kind::branch:
@@ -77,10 +84,17 @@ struct look_back {
             default: break;
             }
             if (v.word == 0) continue;
-            if (v.writes == r) return k;
+            if (v.writes == r) return in_delay_slot_of_call(k) && !kept_by_callee(r) ? -1 : k;
             if (v.writes < 0) return -1; // multiplies, mfhi, coprocessor words, ...
         }
         return -1;
+    }
+
+    // Whether the word at k stands in the delay slot of a call (not the one
+    // looked at), whose callee then ran after it.
+    bool in_delay_slot_of_call(int k) const {
+        if (k + 1 >= recent_word_count || k + 1 == own_call) return false;
+        return runs_callee(decode_word(address_of(k + 1), history.word(k + 1)));
     }
 
     bool value_of(int r, int first, register_value& out) const {

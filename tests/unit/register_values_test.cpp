@@ -85,6 +85,12 @@ TEST_F(RegisterValues, FollowsTheSettingFormsAndStopsWhereTheWordsDoNotTell) {
         // Not followed.
         {"beyond the look-back", {0x3c190040, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 25, false, 0, number},
         {"a call between", {0x8f998058, 0x0c100000, 0x00000000}, 25, false, 0, number},
+        {"a write in a call's delay slot",
+         {0x3c190040, 0x0c100000, 0x37390060},
+         25,
+         false,
+         0,
+         number},
         {"a jump between", {0x8f998058, 0x08100000, 0x00000000}, 25, false, 0, number},
         {"a load from the stack", {0x8fb90010}, 25, false, 0, number},
         {"a write by addu", {0x3c190040, 0x00a6c821}, 25, false, 0, number},
