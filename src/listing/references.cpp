@@ -38,6 +38,8 @@ std::vector<uint32_t> function_starts;
 size_t start_cursor = 0;
 // Code addresses that the GOT holds: functions, named as callees are.
 std::vector<uint32_t> got_functions;
+// The callees, ascending, once each (-C: every call's, as met).
+std::vector<uint32_t> callees;
 
 // A caller or a referring place takes at most this many characters of its
 // comment line; the rest are counted only.
@@ -242,14 +244,13 @@ bool formed_datum(const pass_state& s, const decoded_instruction& d, uint32_t& d
 }
 
 // The word w at a, read as code.
-void pass_code_word(pass_state& s, uint32_t a, uint32_t w) {
+void pass_code_word(pass_state& s, uint32_t a, uint32_t w, const decoded_instruction* flow) {
     const bool report = has_flag(flag::call_report);
-    if (may_change_flow(w)) {
-        const decoded_instruction d = decode_word(a, w);
+    if (flow != nullptr) {
         uint32_t callee = 0;
-        if (!find_callee(s.history, d, callee)) return;
-        references.push_back({callee, a, 0, reference_kind::call});
-        if (!report) return;
+        if (!find_callee(s.history, *flow, callee)) return;
+        if (!report) return references.push_back({callee, a, 0, reference_kind::call});
+        callees.push_back(callee);
         s.call = {a, 0, wanted_name(callee), {}, {}};
         s.waiting = !s.call.name.empty();
         return;
@@ -284,8 +285,13 @@ void pass_word(pass_state& s, uint32_t a, uint32_t w) {
         s.start_after = 0;
         function_starts.push_back(a);
     }
-    if (!s.data) pass_code_word(s, a, w);
-    if (may_change_flow(w) && leaves_function(s, decode_word(a, w))) s.start_after = a + 8;
+    // Only a jump or a branch calls or ends a function: the others need no
+    // decoding here.
+    const bool flow = may_change_flow(w);
+    decoded_instruction d;
+    if (flow) d = decode_word(a, w);
+    if (!s.data) pass_code_word(s, a, w, flow ? &d : nullptr);
+    if (flow && leaves_function(s, d)) s.start_after = a + 8;
     const bool delay_slot = s.waiting && a == s.call.site + 4;
     s.history.remember(w);
     if (delay_slot) take_arguments(s, a + 4, 1);
@@ -333,10 +339,21 @@ uint32_t function_at(uint32_t site, const std::vector<uint32_t>& starts) {
 // Each site's function, from the starts the whole range has shown: callees,
 // code addresses of the GOT, the first words after function ends.
 void assign_functions() {
-    std::vector<uint32_t> starts = function_starts;
+    // The callees once each: -C keeps them apart; under -X the references,
+    // sorted by target, hold them in order.
+    if (!has_flag(flag::call_report)) {
+        callees.clear();
+        for (const reference& r : references)
+            if (r.kind == reference_kind::call && (callees.empty() || callees.back() != r.target))
+                callees.push_back(r.target);
+    }
+    std::sort(callees.begin(), callees.end());
+    callees.erase(std::unique(callees.begin(), callees.end()), callees.end());
+    std::vector<uint32_t> starts;
+    starts.reserve(function_starts.size() + got_functions.size() + callees.size());
+    starts = function_starts;
     starts.insert(starts.end(), got_functions.begin(), got_functions.end());
-    for (const reference& r : references)
-        if (r.kind == reference_kind::call) starts.push_back(r.target);
+    starts.insert(starts.end(), callees.begin(), callees.end());
     std::sort(starts.begin(), starts.end());
     starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
     for (reference& r : references) r.function = function_at(r.site, starts);
@@ -357,13 +374,12 @@ void name_callees() {
         if (std::strncmp(symbol_table[i].name, "fun_", 4) == 0)
             taken.push_back(symbol_table[i].name);
     std::sort(taken.begin(), taken.end());
-    std::vector<uint32_t> callees = got_functions;
-    for (const reference& r : references)
-        if (r.kind == reference_kind::call) callees.push_back(r.target);
-    std::sort(callees.begin(), callees.end());
-    callees.erase(std::unique(callees.begin(), callees.end()), callees.end());
+    std::vector<uint32_t> functions = got_functions;
+    functions.insert(functions.end(), callees.begin(), callees.end());
+    std::sort(functions.begin(), functions.end());
+    functions.erase(std::unique(functions.begin(), functions.end()), functions.end());
     const int room = symbol_capacity - pages.count;
-    for (const uint32_t callee : callees) {
+    for (const uint32_t callee : functions) {
         if (any_name_at(callee) != nullptr || !input_holds(callee)) continue;
         if (symbol_count >= room) break;
         char name[40];
@@ -395,6 +411,7 @@ void read_got_functions() {
 void collect_references() {
     references.clear();
     reported.clear();
+    callees.clear();
     function_starts.clear();
     start_cursor = 0;
     const long position = std::ftell(settings.input);
@@ -403,6 +420,7 @@ void collect_references() {
     pass_state state;
     read_range(state);
     settings.gp_value = gp, settings.s7_value = s7;
+    std::sort(references.begin(), references.end(), by_target);
     assign_functions();
     // (The report reads the texts of its arguments while the input stands
     // past the range: at its first byte the displays' reads would not count.)
@@ -411,7 +429,6 @@ void collect_references() {
         return;
     }
     zo_fseek(settings.input, static_cast<int32_t>(position));
-    std::sort(references.begin(), references.end(), by_target);
     name_callees();
     for (const reference& r : references) {
         html_mark_linked(r.site);
@@ -490,6 +507,7 @@ bool function_starts_at(uint32_t a) {
 void reset_references() {
     references = {};
     reported = {};
+    callees = {};
     function_starts = {};
     got_functions = {};
     start_cursor = 0;
