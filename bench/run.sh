@@ -37,7 +37,9 @@
 # in the same directory for the page set (creating 10000 files costs what the
 # file system asks: TMPDIR=/dev/shm shows the program's own share); objdump
 # -d -r for the object; the image with exec.map (-m exec.map -o 80000000 -a
-# 80000000 -NO big.bin) for the executable (-E big.elf).
+# 80000000 -NO big.bin) for the executable (-E big.elf); for -X (calls
+# through registers, callers and references) and -C (the call-site report)
+# the same listing without them: the image with big.map, and -E libc.so.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
@@ -128,6 +130,13 @@ awk -v code="$code_bytes" -v limit=$((16 * 1024 * 1024)) -v first="$first_data" 
     }' "$sample_map" >big.map
 # -x runs: the first name of copy 200, and its address for the run without map.
 read -r x_address x_start < <(awk '$2 ~ /^[a-z_0-9]+_c200$/ { print $1, $2; exit }' big.map)
+# -C runs: two functions of the map (printf of copy 200, called from some 80
+# places, and strlen of copy 300, from a few) and a name that never occurs.
+call_names=printf_c200,strlen_c300,no_such_function
+for name in printf_c200 strlen_c300; do
+    awk -v n="$name" '$2 == n { found = 1 } END { exit !found }' big.map ||
+        { echo "big.map has no $name" >&2; exit 1; }
+done
 
 # The object: f functions of one frame each, c calls through $t9 (CALL16)
 # with fill groups of arithmetic after each, g loads of globals (GOT16); the
@@ -270,6 +279,13 @@ fi
 raw=(-o 80000000 -a 80000000 -NO)
 objdump_raw=(mips-linux-gnu-objdump -D -b binary -m mips -EB --adjust-vma=0x80000000)
 
+# A run that lists nothing would read as a fast one: the -X listing of the
+# 1 MiB image has at least the lines of the listing without -X.
+lines_x=$("$pelorin" -m big.map -X "${raw[@]}" small.bin | wc -l)
+lines_plain=$("$pelorin" -m big.map "${raw[@]}" small.bin | wc -l)
+[ "$lines_x" -ge "$lines_plain" ] ||
+    { echo "-X lists $lines_x lines of the 1 MiB image, without -X $lines_plain" >&2; exit 1; }
+
 # Rounds of one run of every row, rather than all runs of one row after the
 # other: a slow spell of the machine then costs each row one run of its RUNS
 # and leaves the best of the others, and a row is never judged by runs taken
@@ -280,6 +296,10 @@ for ((round = 0; round < runs; ++round)); do
     once all /dev/null "$pelorin" -A "${raw[@]}" big.bin
     once r2 /dev/null "$pelorin" -R2 "${raw[@]}" big.bin
     once map /dev/null "$pelorin" -m big.map "${raw[@]}" big.bin
+    once mapc /dev/null "$pelorin" -m big.map -c "${raw[@]}" big.bin
+    once xr /dev/null "$pelorin" -m big.map -X "${raw[@]}" big.bin
+    once xrc /dev/null "$pelorin" -m big.map -X -c "${raw[@]}" big.bin
+    once cr /dev/null "$pelorin" -m big.map -C "$call_names" "${raw[@]}" big.bin
     once none /dev/null "$pelorin" -o 80000000 -a "$x_address" -s 40 -NO big.bin
     once x /dev/null "$pelorin" -m big.map -o 80000000 -a "$x_start" -x -NO big.bin
     once emap /dev/null "$pelorin" -m exec.map "${raw[@]}" big.bin
@@ -290,12 +310,19 @@ for ((round = 0; round < runs; ++round)); do
     once o /dev/null "$pelorin" big.o
     once lod /dev/null mips-linux-gnu-objdump -d libc.so
     once lib /dev/null "$pelorin" -E -c libc.so
+    once lnc /dev/null "$pelorin" -E libc.so
+    once lxr /dev/null "$pelorin" -E -X -c libc.so
+    once lcr /dev/null "$pelorin" -E -C system,popen,execve libc.so
     once limg /dev/null "$pelorin" -m libc.map -GP "$libc_gp" -c -LE -o 0 -a 0 -NO libc.img
     # The 1 MiB versions, for their peak memory.
     once s_def /dev/null "$pelorin" "${raw[@]}" small.bin
     once s_all /dev/null "$pelorin" -A "${raw[@]}" small.bin
     once s_r2 /dev/null "$pelorin" -R2 "${raw[@]}" small.bin
     once s_map /dev/null "$pelorin" -m big.map "${raw[@]}" small.bin
+    once s_mapc /dev/null "$pelorin" -m big.map -c "${raw[@]}" small.bin
+    once s_xr /dev/null "$pelorin" -m big.map -X "${raw[@]}" small.bin
+    once s_xrc /dev/null "$pelorin" -m big.map -X -c "${raw[@]}" small.bin
+    once s_cr /dev/null "$pelorin" -m big.map -C "$call_names" "${raw[@]}" small.bin
     once s_x /dev/null "$pelorin" -m big.map -o 80000000 -a "$x_start" -x -NO small.bin
     once s_elf /dev/null "$pelorin" -E small.elf
     once s_htm /dev/null "$pelorin" -h html -n 50 -A "${raw[@]}" small.bin
@@ -307,12 +334,12 @@ rm -rf html index.htm && mkdir html
 "${pin[@]}" "$pelorin" -h html -n 50 -A "${raw[@]}" big.bin >/dev/null 2>&1 || true
 pages=$(find html -name '*.htm' | wc -l)
 targets=$(awk '/call targets$/ { print $1; exit }' html/calls.htm)
-for key in obj def all r2 map none x emap elf txt htm od o lod lib limg; do
+for key in obj def all r2 map mapc xr xrc cr none x emap elf txt htm od o lod lib lnc lxr lcr limg; do
     printf -v "w_$key" '%s' "${W[$key]}"
     printf -v "c_$key" '%s' "${C[$key]}"
     printf -v "m_$key" '%s' "${M[$key]}"
 done
-for key in def all r2 map x elf htm o; do printf -v "s_$key" '%s' "${M[s_$key]}"; done
+for key in def all r2 map mapc xr xrc cr x elf htm o; do printf -v "s_$key" '%s' "${M[s_$key]}"; done
 
 text_mib() { mips-linux-gnu-objdump -h "$1" | awk '$2 == ".text" { print $3 }' |
     while read -r size; do awk -v b=$((0x$size)) 'BEGIN { printf "%.1f", b / 1048576 }'; done; }
@@ -340,6 +367,14 @@ row "text listing, -R2 (Release 2 table)" "$w_r2" "$c_r2" "default options" "$w_
     "$(extra "$c_r2" "$c_def")" "<= +5%" "$s_r2" "$m_r2"
 row "map of $map_lines lines ($((30000)) entries), whole image" "$w_map" "$c_map" "no map" "$w_def" "$c_def" \
     "$(extra "$c_map" "$c_def")" "< +10%" "$s_map" "$m_map"
+row "same map, -c" "$w_mapc" "$c_mapc" "same map" "$w_map" "$c_map" \
+    "$(extra "$c_mapc" "$c_map")" "-" "$s_mapc" "$m_mapc"
+row "same map, -X (calls through registers, callers)" "$w_xr" "$c_xr" "same map" "$w_map" "$c_map" \
+    "$(ratio "$c_xr" "$c_map")x (wall $(ratio "$w_xr" "$w_map")x)" "<= 1.6x" "$s_xr" "$m_xr"
+row "same map, -X -c (callers beside the labels)" "$w_xrc" "$c_xrc" "same map, -c" "$w_mapc" "$c_mapc" \
+    "$(ratio "$c_xrc" "$c_mapc")x (wall $(ratio "$w_xrc" "$w_mapc")x)" "<= 1.6x" "$s_xrc" "$m_xrc"
+row "same map, -C $call_names" "$w_cr" "$c_cr" "same map" "$w_map" "$c_map" \
+    "$(ratio "$c_cr" "$c_map")x (wall $(ratio "$w_cr" "$w_map")x)" "<= 0.7x" "$s_cr" "$m_cr"
 row "same map, -a $x_start -x (one function)" "$w_x" "$c_x" "no map, -s 40" "$w_none" "$c_none" \
     "$(awk -v a="$c_x" -v b="$c_none" 'BEGIN { printf "%+.0f ms", 1000 * (a - b) }') to load" "small" "$s_x" "$m_x"
 row "ELF executable, -E ($elf_names function symbols)" "$w_elf" "$c_elf" "its image, the same names as a map" \
@@ -354,7 +389,12 @@ row "shared library, -E -c libc.so.6 ($lib_code MiB code)" "$w_lib" "$c_lib" "GN
     "$c_lod" "$(ratio "$c_lod" "$c_lib")x objdump" ">= 10x objdump" "-" "$m_lib"
 row "shared library, -E -c libc.so.6" "$w_lib" "$c_lib" "its image, the same names as a map, -GP" \
     "$w_limg" "$c_limg" "$(extra "$c_lib" "$c_limg")" "<= +10%" "-" "$m_lib"
+row "shared library, -E -X -c libc.so.6" "$w_lxr" "$c_lxr" "-E -c" "$w_lib" "$c_lib" \
+    "$(ratio "$c_lxr" "$c_lib")x (wall $(ratio "$w_lxr" "$w_lib")x)" "<= 1.6x" "-" "$m_lxr"
+row "shared library, -E -C system,popen,execve" "$w_lcr" "$c_lcr" "-E" "$w_lnc" "$c_lnc" \
+    "$(ratio "$c_lcr" "$c_lnc")x (wall $(ratio "$w_lcr" "$w_lnc")x)" "<= 0.7x" "-" "$m_lcr"
 echo
 echo "1 MiB versions: the first 1 MiB of the image (same map; the executable with the names inside it);"
 echo "the object with the same symbols and relocations in $small_code MiB of code. Target: every max RSS"
-echo "< 16384 KiB, growth within 10%."
+echo "< 16384 KiB, growth within 10%; under -X and -C apart from the references kept, which grow with"
+echo "the range."
