@@ -6,8 +6,8 @@
 #include "html/page_set.h"
 #include "listing/instruction_text.h"
 #include "listing/labels.h"
-#include "listing/references.h"
 #include "listing/recent_words.h"
+#include "listing/references.h"
 #include "mips/byte_order.h"
 #include "util/address_gaps.h"
 #include "util/block_reader.h"
@@ -53,10 +53,12 @@ void list_one_word(uint32_t word) {
     if (decoded) d = decode_word(address, word);
     function_end_track(address, word, decoded ? &d : nullptr);
     int labels = show_labels(address, label_mode::label);
+    // Under -X the words of a switch table are data lines naming their cases.
+    const bool entry = has_flag(flag::cross_references) && table_entry_at(address);
 
     // A run of equal data words shows its first word and one fold marker; a
     // label inside the run interrupts it.
-    if (labels == 0 && has_flag(flag::data_mode) && repeat_count != 0 &&
+    if (labels == 0 && has_flag(flag::data_mode) && !entry && repeat_count != 0 &&
         word == recent_words[recent_index]) {
         if (++repeat_count == 2) out_text("\t...\t...\n");
         return;
@@ -66,7 +68,10 @@ void list_one_word(uint32_t word) {
     repeat_count = 1;
     if (has_flag(flag::relative) && last_label_address != 0)
         write_relative_prefix(address - last_label_address);
-    if (has_flag(flag::data_mode)) {
+    if (entry) {
+        write_word_prefix(address, word);
+        write_case_target(word);
+    } else if (has_flag(flag::data_mode)) {
         write_word_prefix(address, word);
         show_labels(word, label_mode::value);
     } else {

@@ -15,6 +15,7 @@
 #include "listing/line_end.h"
 #include "listing/recent_words.h"
 #include "listing/register_values.h"
+#include "listing/switch_tables.h"
 #include "mips/byte_order.h"
 #include "mips/function_end.h"
 #include "object/dynamic_file.h"
@@ -40,6 +41,14 @@ size_t start_cursor = 0;
 std::vector<uint32_t> got_functions;
 // The callees, ascending, once each (-C: every call's, as met).
 std::vector<uint32_t> callees;
+// The switch dispatches, in the order of their jr (the pass meets them so),
+// and the same by table address for the listing's cursor over the tables.
+std::vector<switch_dispatch> dispatches;
+std::vector<switch_dispatch> tables;
+size_t table_cursor = 0;
+// The listed range, as the pass found it.
+uint32_t range_first = 0;
+uint64_t range_end = 0;
 
 // A caller or a referring place takes at most this many characters of its
 // comment line; the rest are counted only.
@@ -120,6 +129,7 @@ struct pass_state {
     uint32_t start_after = 0; // a function ended: the next word not a nop from here starts one
     bool data = false;        // the labels show the words as data
     int cursor = 0;           // next entry of the symbol table to pass
+    uint32_t table_from = 0, table_to = 0; // the last dispatch's table: no code
     // -C: a call of a wanted name, reported once its delay slot is read.
     bool waiting = false;
     reported_call call{};
@@ -248,7 +258,19 @@ void pass_code_word(pass_state& s, uint32_t a, uint32_t w, const decoded_instruc
     const bool report = has_flag(flag::call_report);
     if (flow != nullptr) {
         uint32_t callee = 0;
-        if (!find_callee(s.history, *flow, callee)) return;
+        if (!find_callee(s.history, *flow, callee)) {
+            if (!is_tail_call(*flow) || report) return;
+            switch_dispatch dispatch;
+            const uint32_t end = uint32_t(std::min<uint64_t>(range_end, UINT32_MAX));
+            if (!find_dispatch(s.history, *flow, range_first, end, dispatch)) return;
+            dispatches.push_back(dispatch);
+            // Its cases belong to the function: a return before the last
+            // one does not end it.
+            s.end_limit = std::max(s.end_limit, dispatch.last_case);
+            s.table_from = dispatch.table;
+            s.table_to = dispatch.table + 4 * dispatch.count;
+            return;
+        }
         if (!report) return references.push_back({callee, a, 0, reference_kind::call});
         callees.push_back(callee);
         s.call = {a, 0, wanted_name(callee), {}, {}};
@@ -272,6 +294,7 @@ void pass_code_word(pass_state& s, uint32_t a, uint32_t w, const decoded_instruc
 // where no forward branch seen before leads past it.
 bool leaves_function(pass_state& s, const decoded_instruction& d) {
     if (function_end_step(s.end_limit, d, settings.function_extension)) return true;
+    if (!dispatches.empty() && dispatches.back().jump == d.address) return false;
     const bool back = is_row(d, "beq") && d.rs == 0 && d.rt == 0 && d.target <= d.address;
     const bool away = d.kind == instruction_kind::jump ||
                       (d.kind == instruction_kind::jump_register && d.rs != 31);
@@ -290,7 +313,8 @@ void pass_word(pass_state& s, uint32_t a, uint32_t w) {
     const bool flow = may_change_flow(w);
     decoded_instruction d;
     if (flow) d = decode_word(a, w);
-    if (!s.data) pass_code_word(s, a, w, flow ? &d : nullptr);
+    const bool entry = a >= s.table_from && a < s.table_to;
+    if (!s.data && !entry) pass_code_word(s, a, w, flow ? &d : nullptr);
     if (flow && leaves_function(s, d)) s.start_after = a + 8;
     const bool delay_slot = s.waiting && a == s.call.site + 4;
     s.history.remember(w);
@@ -358,6 +382,7 @@ void assign_functions() {
     starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
     for (reference& r : references) r.function = function_at(r.site, starts);
     for (reported_call& c : reported) c.function = function_at(c.site, starts);
+    for (switch_dispatch& d : dispatches) d.function = function_at(d.jump, starts);
 }
 
 bool by_target(const reference& x, const reference& y) {
@@ -391,6 +416,39 @@ void name_callees() {
     sort_symbols();
 }
 
+// The case targets of the dispatches without a name get one: the name of
+// the dispatch's function and the lowest case index that leads there
+// ("main_case_3"); a name a map gave already takes "_2", "_3", ...
+void name_cases() {
+    std::vector<std::string_view> taken;
+    for (int i = 0; i < symbol_count; ++i)
+        if (std::strstr(symbol_table[i].name, "_case_") != nullptr)
+            taken.push_back(symbol_table[i].name);
+    std::sort(taken.begin(), taken.end());
+    std::vector<uint32_t> named;
+    const int room = symbol_capacity - pages.count;
+    for (const switch_dispatch& d : dispatches) {
+        bool from_input = false;
+        std::string stem = place_text(d.jump, d.function, from_input);
+        stem = d.function == 0 ? "switch_" + stem : stem.substr(0, stem.find('+'));
+        for (uint32_t i = 0; i < d.count && symbol_count < room; ++i) {
+            uint32_t e = 0;
+            if (!read_listed_word(d.table + 4 * i, e)) break;
+            const uint32_t t = case_target(d, e, settings.gp_value);
+            if (any_name_at(t) != nullptr ||
+                std::find(named.begin(), named.end(), t) != named.end())
+                continue;
+            std::string name = stem + "_case_" + std::to_string(i);
+            for (int k = 2; std::binary_search(taken.begin(), taken.end(), std::string_view(name));
+                 ++k)
+                name = stem + "_case_" + std::to_string(i) + "_" + std::to_string(k);
+            add_symbol(t, name.c_str(), "", from_input);
+            named.push_back(t);
+        }
+    }
+    sort_symbols();
+}
+
 // The entries of the GOT that hold an address in the code of an executable
 // (not a 64 KiB page, which the code completes): functions whose address the
 // code takes, to call them or to pass them on.
@@ -413,7 +471,11 @@ void collect_references() {
     reported.clear();
     callees.clear();
     function_starts.clear();
+    dispatches.clear();
     start_cursor = 0;
+    table_cursor = 0;
+    range_first = settings.start;
+    range_end = uint64_t(settings.start) + uint64_t(std::max(settings.size, 0));
     const long position = std::ftell(settings.input);
     const uint32_t gp = settings.gp_value, s7 = settings.s7_value;
     read_got_functions();
@@ -428,8 +490,17 @@ void collect_references() {
         for (const reported_call& c : reported) write_report_line(c);
         return;
     }
-    zo_fseek(settings.input, static_cast<int32_t>(position));
     name_callees();
+    // (The tables are read while the input stands past the range.)
+    name_cases();
+    zo_fseek(settings.input, static_cast<int32_t>(position));
+    tables = dispatches;
+    std::sort(tables.begin(), tables.end(),
+              [](const switch_dispatch& x, const switch_dispatch& y) { return x.table < y.table; });
+    for (const switch_dispatch& t : tables) {
+        for (uint32_t i = 0; i < t.count; ++i) html_mark_linked(t.table + 4 * i);
+        html_mark_linked(t.table);
+    }
     for (const reference& r : references) {
         html_mark_linked(r.site);
         html_mark_linked(r.target);
@@ -474,9 +545,54 @@ void write_reference_lines(uint32_t a) {
     if (last != first) write_places(first, last, "# referenced from ", "reference", "references");
 }
 
+namespace {
+
+// The dispatch whose jr is at a; null for none.
+const switch_dispatch* dispatch_at(uint32_t a) {
+    const auto at =
+        std::lower_bound(dispatches.begin(), dispatches.end(), a,
+                         [](const switch_dispatch& x, uint32_t jump) { return x.jump < jump; });
+    return at != dispatches.end() && at->jump == a ? &*at : nullptr;
+}
+
+// Names at a, or the address when it has none; linked in HTML output.
+void write_target_names(uint32_t a) {
+    int n = 0;
+    for (int i = first_symbol_at(a); i < symbol_count && symbol_table[i].address == a; ++i) {
+        const symbol_entry& e = symbol_table[i];
+        if (e.name[0] == '\0') continue;
+        if (n++ > 0) out_char(' ');
+        const std::string name(callee_name(e));
+        print_address(a, name.c_str(), e.from_input);
+    }
+    if (n == 0) print_address(a, nullptr);
+}
+
+} // namespace
+
+bool table_entry_at(uint32_t a) {
+    while (table_cursor < tables.size() &&
+           tables[table_cursor].table + 4 * tables[table_cursor].count <= a)
+        ++table_cursor;
+    return table_cursor < tables.size() && a >= tables[table_cursor].table;
+}
+
+void write_case_target(uint32_t word) {
+    write_target_names(case_target(tables[table_cursor], word, settings.gp_value));
+    out_char('\n');
+}
+
 void write_callee_comment(const decoded_instruction& d) {
     uint32_t callee = 0;
-    if (!find_callee(listed_history, d, callee)) return;
+    if (!find_callee(listed_history, d, callee)) {
+        const switch_dispatch* s = dispatch_at(d.address);
+        if (s == nullptr || !has_flag(flag::special_comments)) return;
+        out_format("# switch, %u cases, table ", s->count);
+        char text[12];
+        std::snprintf(text, sizeof text, "%x", s->table);
+        print_address(s->table, text);
+        return;
+    }
     // (A tail call counts among the jumps.)
     record_call_target(callee, !is_tail_call(d));
     if (!has_flag(flag::special_comments)) return;
@@ -507,6 +623,9 @@ bool function_starts_at(uint32_t a) {
 void reset_references() {
     references = {};
     reported = {};
+    dispatches = {};
+    tables = {};
+    table_cursor = 0;
     callees = {};
     function_starts = {};
     got_functions = {};

@@ -38,5 +38,11 @@ void write_callee_comment(const decoded_instruction& d);
 // word but a nop after a function end. Asked in ascending order.
 bool function_starts_at(uint32_t a);
 
+// Under -X: whether a lies in the table of a switch dispatch (asked in
+// ascending order); then write_case_target writes the case target of its
+// word w as the rest of a data line: its names, linked in HTML.
+bool table_entry_at(uint32_t a);
+void write_case_target(uint32_t w);
+
 // Back to the state at program start (for tests).
 void reset_references();

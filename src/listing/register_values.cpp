@@ -90,6 +90,13 @@ struct look_back {
         return -1;
     }
 
+    // Whether a word from first on within reach writes r.
+    bool writes_within(int r, int first) const {
+        for (int k = first; k < limit; ++k)
+            if (decode_word(address_of(k), history.word(k)).writes == r) return true;
+        return false;
+    }
+
     // Whether the word at k stands in the delay slot of a call (not the one
     // looked at), whose callee then ran after it.
     bool in_delay_slot_of_call(int k) const {
@@ -100,6 +107,9 @@ struct look_back {
     bool value_of(int r, int first, register_value& out) const {
         if (r == 0) return out = {0, 0, value_form::number, true}, true;
         const int k = last_write(r, first);
+        // $gp holds the base the listing knows, where the words do not set it.
+        if (k < 0 && r == 28 && settings.gp_value != 0 && !writes_within(28, first))
+            return out = {settings.gp_value, 0, value_form::address, true}, true;
         if (k < 0) return false;
         const decoded_instruction v = decode_word(address_of(k), history.word(k));
         if (is_lui(v.word)) return out = {v.word << 16, 0, value_form::number, true}, true;
@@ -193,6 +203,20 @@ bool find_register_value(const word_history& history, uint32_t point, int r, int
                          int own_call, register_value& out) {
     const int limit = std::min(first + look_back_length(), recent_word_count);
     return look_back{history, point, limit, own_call, 0}.value_of(r, first, out);
+}
+
+bool find_register_value_within(const word_history& history, uint32_t point, int r, int first,
+                                int length, register_value& out) {
+    const int limit = std::min(length, recent_word_count);
+    return look_back{history, point, limit, -1, 0}.value_of(r, first, out);
+}
+
+int find_last_write(const word_history& history, uint32_t point, int r, int first, int length,
+                    decoded_instruction& writer) {
+    const look_back l{history, point, std::min(length, recent_word_count), -1, 0};
+    const int k = l.last_write(r, first);
+    if (k >= 0) writer = decode_word(l.address_of(k), history.word(k));
+    return k;
 }
 
 bool is_call_word(const decoded_instruction& d) {

@@ -46,6 +46,16 @@ bool base_high_part(const word_history& history, const decoded_instruction& d, u
 bool find_register_value(const word_history& history, uint32_t point, int r, int first,
                          int own_call, register_value& out);
 
+// The same over the words within length of the point, whatever -B says,
+// and with no call looked at: for the longer sequences of a switch dispatch.
+bool find_register_value_within(const word_history& history, uint32_t point, int r, int first,
+                                int length, register_value& out);
+// The history index of the word that last wrote r, by the same rules, from
+// index first on within length of the point, and that word decoded; -1 when
+// none is found or the words do not tell.
+int find_last_write(const word_history& history, uint32_t point, int r, int first, int length,
+                    decoded_instruction& writer);
+
 // The callee of call word d, the word after history index 0: the target of a
 // jal or of a bal/bgezal (but for one to the word after its delay slot, which
 // only takes the program counter), or for a jalr, or a jr other than jr $ra

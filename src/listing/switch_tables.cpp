@@ -1,0 +1,87 @@
+#include "listing/switch_tables.h"
+
+#include <algorithm>
+
+#include "listing/data_display.h"
+#include "listing/register_values.h"
+#include "util/run_settings.h"
+
+namespace {
+
+// Tables of more entries are not taken: a bound that large is no switch.
+constexpr uint32_t largest_table = 4096;
+
+// The bound N of "sltiu rT,rI,N" among the words from index first on,
+// before any write of rI; 0 when none is found.
+uint32_t find_bound(const word_history& history, uint32_t point, int index, int first) {
+    for (int k = first; k < dispatch_reach && k < recent_word_count; ++k) {
+        const decoded_instruction v =
+            decode_word(point - 4 * static_cast<uint32_t>(k + 1), history.word(k));
+        if (is_row(v, "sltiu") && v.rs == index) return static_cast<uint32_t>(v.offset);
+        if (v.writes == index) return 0;
+    }
+    return 0;
+}
+
+// The table address and the index register behind "addu rB,p,q", one of p
+// and q an index scaled by sll ...,2 and the other the table's address.
+bool table_and_index(const word_history& history, uint32_t point, const decoded_instruction& sum,
+                     int k, uint32_t& table, uint32_t& bound) {
+    for (int order = 0; order < 2; ++order) {
+        const int scaled = order == 0 ? sum.rs : sum.rt;
+        const int base = order == 0 ? sum.rt : sum.rs;
+        decoded_instruction shift;
+        const int ks = find_last_write(history, point, scaled, k + 1, dispatch_reach, shift);
+        if (ks < 0 || !is_row(shift, "sll") || shift.sa != 2) continue;
+        register_value v;
+        // (A lui alone is the table's high part when the lw adds %lo.)
+        if (!find_register_value_within(history, point, base, k + 1, dispatch_reach, v) || !v.known)
+            continue;
+        table = v.value;
+        bound = find_bound(history, point, shift.rt, ks + 1);
+        if (bound != 0) return true;
+    }
+    return false;
+}
+
+// Reads the entries and checks that each leads into the range; the highest
+// target in last.
+bool entries_fit(switch_dispatch& s, uint32_t first, uint32_t end) {
+    s.last_case = 0;
+    for (uint32_t i = 0; i < s.count; ++i) {
+        uint32_t e = 0;
+        if (!read_listed_word(s.table + 4 * i, e)) return false;
+        const uint32_t t = case_target(s, e, settings.gp_value);
+        if (t < first || t >= end || ((t - first) & 3) != 0) return false;
+        s.last_case = std::max(s.last_case, t);
+    }
+    return true;
+}
+
+} // namespace
+
+bool find_dispatch(const word_history& history, const decoded_instruction& d, uint32_t first,
+                   uint32_t end, switch_dispatch& out) {
+    if (d.kind != instruction_kind::jump_register || d.rs == 31) return false;
+    const uint32_t point = d.address;
+    decoded_instruction w;
+    int k = find_last_write(history, point, d.rs, 0, dispatch_reach, w);
+    if (k < 0) return false;
+    // PIC: the entry is a .gpword, added to $gp.
+    bool gp = false;
+    if (is_row(w, "addu") && (w.rs == 28 || w.rt == 28) && settings.gp_value != 0) {
+        gp = true;
+        k = find_last_write(history, point, w.rs == 28 ? w.rt : w.rs, k + 1, dispatch_reach, w);
+        if (k < 0) return false;
+    }
+    if (!is_row(w, "lw")) return false;
+    const uint32_t offset = static_cast<uint32_t>(w.offset);
+    decoded_instruction sum;
+    const int ks = find_last_write(history, point, w.rs, k + 1, dispatch_reach, sum);
+    if (ks < 0 || !is_row(sum, "addu")) return false;
+    uint32_t table = 0, bound = 0;
+    if (!table_and_index(history, point, sum, ks, table, bound)) return false;
+    if (bound > largest_table) return false;
+    out = {d.address, table + offset, bound, gp, 0, 0};
+    return entries_fit(out, first, end);
+}
