@@ -843,7 +843,7 @@ def compare(ref_dir):
     if not os.access(pelorin, os.X_OK):
         sys.exit(f"no program {pelorin} (build it first)")
     line = re.compile(r"^\t([0-9a-f]{8}):\s+([0-9a-f]{8})\t(\S+)\t?(.*)$")
-    switch = re.compile(r"#.*\bswitch, (\d+) cases?, table ([0-9a-f]{8})")
+    switch = re.compile(r"#.*\bswitch, (\d+) cases?, table ([0-9a-f]+)")
     print(f"{pelorin} -E -X -c FILE\n")
     print(f"{'variant':<34} {'tables':>6} {'found':>6} {'wrong':>6} {'missed':>6} {'extra':>6} {'entries':>8} {'named':>8}")
     total = collections.Counter()

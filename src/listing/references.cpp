@@ -493,6 +493,7 @@ void collect_references() {
     name_callees();
     // (The tables are read while the input stands past the range.)
     name_cases();
+    if (html_output()) std::fprintf(stderr, "%d switch dispatches\n", int(dispatches.size()));
     zo_fseek(settings.input, static_cast<int32_t>(position));
     tables = dispatches;
     std::sort(tables.begin(), tables.end(),

@@ -55,6 +55,9 @@ struct look_back {
     int limit;      // indexes below it are looked at
     int own_call;
     int depth;
+    // Jumps in between are passed over, as a branch around them may lead
+    // past them: for a dispatch, whose table's entries are checked after.
+    bool cross_jumps = false;
 
     uint32_t address_of(int k) const { return point - 4 * static_cast<uint32_t>(k + 1); }
 
@@ -70,7 +73,9 @@ struct look_back {
             }
             switch (v.kind) {
             case instruction_kind::jump:
-            case instruction_kind::jump_register: return -1;
+            case instruction_kind::jump_register:
+                if (cross_jumps) continue;
+                return -1;
             case instruction_kind::call:
             case instruction_kind::call_register:
             case instruction_kind::branch_and_link:
@@ -126,7 +131,8 @@ struct look_back {
         if ((!addiu && !ori && !move) || depth >= 3) return false;
         register_value source;
         const int from = move && v.rs == 0 ? v.rt : v.rs;
-        if (!look_back{history, point, limit, own_call, depth + 1}.value_of(from, k + 1, source))
+        if (!look_back{history, point, limit, own_call, depth + 1, cross_jumps}.value_of(
+                from, k + 1, source))
             return false;
         if (move) return out = source, true;
         if (!source.known) return false;
@@ -208,12 +214,12 @@ bool find_register_value(const word_history& history, uint32_t point, int r, int
 bool find_register_value_within(const word_history& history, uint32_t point, int r, int first,
                                 int length, register_value& out) {
     const int limit = std::min(length, recent_word_count);
-    return look_back{history, point, limit, -1, 0}.value_of(r, first, out);
+    return look_back{history, point, limit, -1, 0, true}.value_of(r, first, out);
 }
 
 int find_last_write(const word_history& history, uint32_t point, int r, int first, int length,
                     decoded_instruction& writer) {
-    const look_back l{history, point, std::min(length, recent_word_count), -1, 0};
+    const look_back l{history, point, std::min(length, recent_word_count), -1, 0, true};
     const int k = l.last_write(r, first);
     if (k >= 0) writer = decode_word(l.address_of(k), history.word(k));
     return k;

@@ -47,12 +47,13 @@ bool find_register_value(const word_history& history, uint32_t point, int r, int
                          int own_call, register_value& out);
 
 // The same over the words within length of the point, whatever -B says,
-// and with no call looked at: for the longer sequences of a switch dispatch.
+// with no call looked at and over jumps: for the longer sequences of a
+// switch dispatch, whose table is checked after.
 bool find_register_value_within(const word_history& history, uint32_t point, int r, int first,
                                 int length, register_value& out);
-// The history index of the word that last wrote r, by the same rules, from
-// index first on within length of the point, and that word decoded; -1 when
-// none is found or the words do not tell.
+// The history index of the word that last wrote r, by the same rules (over
+// jumps), from index first on within length of the point, and that word
+// decoded; -1 when none is found or the words do not tell.
 int find_last_write(const word_history& history, uint32_t point, int r, int first, int length,
                     decoded_instruction& writer);
 

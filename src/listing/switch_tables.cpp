@@ -12,13 +12,32 @@ namespace {
 constexpr uint32_t largest_table = 4096;
 
 // The bound N of "sltiu rT,rI,N" among the words from index first on,
-// before any write of rI; 0 when none is found.
+// before any write of rI; 0 when none is found. Unoptimised code reloads the
+// index from its stack slot between the check and the sll: then the check
+// may test any register that was loaded from the same slot, or stored to it.
 uint32_t find_bound(const word_history& history, uint32_t point, int index, int first) {
+    int slot_base = -1; // the index was reloaded from offset(slot_base)
+    int32_t slot_offset = 0;
+    int tested = -1; // the register that a check of the reloaded index tests
+    uint32_t bound = 0;
     for (int k = first; k < dispatch_reach && k < recent_word_count; ++k) {
         const decoded_instruction v =
             decode_word(point - 4 * static_cast<uint32_t>(k + 1), history.word(k));
-        if (is_row(v, "sltiu") && v.rs == index) return static_cast<uint32_t>(v.offset);
-        if (v.writes == index) return 0;
+        if (slot_base < 0) {
+            if (is_row(v, "sltiu") && v.rs == index) return static_cast<uint32_t>(v.offset);
+            if (v.writes != index) continue;
+            if (!is_row(v, "lw") || (v.rs != 29 && v.rs != 30)) return 0;
+            slot_base = v.rs;
+            slot_offset = v.offset;
+        } else if (tested < 0) {
+            if (is_row(v, "sltiu")) tested = v.rs, bound = static_cast<uint32_t>(v.offset);
+        } else if (is_row(v, "sw") && v.rt == tested) {
+            // The tested value is the one stored to the slot.
+            return v.rs == slot_base && v.offset == slot_offset ? bound : 0;
+        } else if (v.writes == tested) {
+            const bool same = is_row(v, "lw") && v.rs == slot_base && v.offset == slot_offset;
+            return same ? bound : 0;
+        }
     }
     return 0;
 }

@@ -1,0 +1,137 @@
+// The switch dispatch recogniser: the forms it takes and the near misses it
+// leaves.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "listing/switch_tables.h"
+#include "test_support.h"
+#include "util/run_settings.h"
+
+namespace {
+
+constexpr uint32_t base = 0x80000000; // the image's first address
+constexpr uint32_t gp = 0x80008000;
+
+// An image at 0x80000000 of 0x100 bytes with tables at 0x40 (absolute, 3
+// cases), 0x50 (.gpword, 3 cases), 0x60 (one entry outside the range) and
+// 0x70 (one entry off the word grid), and a GOT slot at 0x80 holding the
+// page 0x80000000.
+struct SwitchTables : ::testing::Test {
+    temp_dir dir;
+    FILE* input = nullptr;
+
+    static void put(std::string& image, uint32_t a, std::vector<uint32_t> words) {
+        for (uint32_t w : words) {
+            for (int i = 0; i < 4; ++i) image[a - base + size_t(i)] = char(w >> (24 - 8 * i));
+            a += 4;
+        }
+    }
+    void SetUp() override {
+        reset_run_state();
+        settings.offset = base;
+        settings.gp_value = gp;
+        std::string image(0x100, '\0');
+        put(image, 0x80000040, {0x80000010, 0x80000020, 0x80000030});
+        put(image, 0x80000050, {0x80000010 - gp, 0x80000020 - gp, 0x80000030 - gp});
+        put(image, 0x80000060, {0x80000010, 0x90000000, 0x80000030});
+        put(image, 0x80000070, {0x80000010, 0x80000022, 0x80000030});
+        put(image, 0x80000080, {0x80000000});
+        input = std::fopen(dir.write("image.bin", image).c_str(), "rb");
+        ASSERT_NE(input, nullptr);
+        std::fseek(input, 4, SEEK_SET);
+        settings.input = input;
+    }
+    void TearDown() override {
+        std::fclose(input);
+        settings.input = nullptr;
+    }
+};
+
+struct row {
+    const char* what;
+    std::vector<uint32_t> words; // before the jr
+    uint32_t jr;
+    uint32_t table, count; // 0: no dispatch
+};
+
+TEST_F(SwitchTables, FormsAndNearMisses) {
+    const uint32_t check = 0x2c820003;  // sltiu $2,$4,3
+    const uint32_t branch = 0x10400010; // beqz $2,...
+    const uint32_t scale = 0x00042080;  // sll $4,$4,2
+    const row rows[] = {
+        {"lui/addiu, lw 0",
+         {check, branch, scale, 0x3c038000, 0x24630040, 0x00642021, 0x8c820000},
+         0x00400008,
+         0x80000040,
+         3},
+        {"lui, %lo in the lw",
+         {check, branch, scale, 0x3c038000, 0x00832021, 0x8c820040},
+         0x00400008,
+         0x80000040,
+         3},
+        {"GOT page, addiu, .gpword",
+         {check, branch, scale, 0x8f838080, 0x24630050, 0x00642021, 0x8c820000, 0x005c1021},
+         0x00400008,
+         0x80000050,
+         3},
+        {"a jump between the table's address and the dispatch",
+         {check, 0x3c038000, 0x24630040, 0x03e00008, 0, branch, scale, 0x00642021, 0x8c820000},
+         0x00400008,
+         0x80000040,
+         3},
+        {"the index reloaded from its stack slot",
+         {0x8fc40018, check, branch, 0, 0x8fc40018, scale, 0x3c038000, 0x24630040, 0x00642021,
+          0x8c820000},
+         0x00400008,
+         0x80000040,
+         3},
+        // Not taken.
+        {"a bound past the table",
+         {0x2c820005, branch, scale, 0x3c038000, 0x24630040, 0x00642021, 0x8c820000},
+         0x00400008,
+         0,
+         0},
+        {"an entry outside the range",
+         {check, branch, scale, 0x3c038000, 0x24630060, 0x00642021, 0x8c820000},
+         0x00400008,
+         0,
+         0},
+        {"an entry off the word grid",
+         {check, branch, scale, 0x3c038000, 0x24630070, 0x00642021, 0x8c820000},
+         0x00400008,
+         0,
+         0},
+        {"no bound check",
+         {scale, 0x3c038000, 0x24630040, 0x00642021, 0x8c820000},
+         0x00400008,
+         0,
+         0},
+        {"an index not scaled by 4",
+         {check, branch, 0x000420c0, 0x3c038000, 0x24630040, 0x00642021, 0x8c820000},
+         0x00400008,
+         0,
+         0},
+        {"jr $ra",
+         {check, branch, scale, 0x3c038000, 0x24630040, 0x00642021, 0x8c820000},
+         0x03e00008,
+         0,
+         0},
+    };
+    for (const row& r : rows) {
+        word_history history;
+        for (uint32_t w : r.words) history.remember(w);
+        const uint32_t jr_at = base + 4 * static_cast<uint32_t>(r.words.size());
+        switch_dispatch s{};
+        const bool found = find_dispatch(history, decode_word(jr_at, r.jr), base, base + 0x100, s);
+        EXPECT_EQ(found, r.count != 0) << r.what;
+        if (!found || r.count == 0) continue;
+        EXPECT_EQ(s.table, r.table) << r.what;
+        EXPECT_EQ(s.count, r.count) << r.what;
+        EXPECT_EQ(s.last_case, 0x80000030u) << r.what;
+    }
+}
+
+} // namespace
