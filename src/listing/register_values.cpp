@@ -95,6 +95,15 @@ struct look_back {
         return -1;
     }
 
+    // Whether r holds $gp's value after the words from first on.
+    bool holds_gp(int r, int first) const {
+        if (r == 28 || depth >= 3 || settings.gp_value == 0) return r == 28;
+        register_value v;
+        return look_back{history, point, limit, own_call, depth + 1, cross_jumps}.value_of(r, first,
+                                                                                           v) &&
+               v.known && v.value == settings.gp_value;
+    }
+
     // Whether a word from first on within reach writes r.
     bool writes_within(int r, int first) const {
         for (int k = first; k < limit; ++k)
@@ -118,7 +127,8 @@ struct look_back {
         if (k < 0) return false;
         const decoded_instruction v = decode_word(address_of(k), history.word(k));
         if (is_lui(v.word)) return out = {v.word << 16, 0, value_form::number, true}, true;
-        if (is_gp_load(v.word)) {
+        // A lw from a $gp slot, $gp or a register that holds its value.
+        if (is_gp_load(v.word) || (is_row(v, "lw") && holds_gp(v.rs, k + 1))) {
             if (settings.gp_value == 0) return false;
             const uint32_t slot = settings.gp_value + static_cast<uint32_t>(v.offset);
             uint32_t word = 0;
@@ -126,6 +136,10 @@ struct look_back {
             out = {held ? word : 0, slot, value_form::slot, held};
             return true;
         }
+        // The $gp set-up of position-independent code, "addu r,r,$t9" after
+        // the lui and addiu of _gp_disp, in a register of its own.
+        if (is_row(v, "addu") && (v.rs == 25 || v.rt == 25) && settings.gp_value != 0)
+            return out = {settings.gp_value, 0, value_form::address, true}, true;
         const bool addiu = is_row(v, "addiu"), ori = is_row(v, "ori");
         const bool move = (is_row(v, "addu") || is_row(v, "or")) && (v.rs == 0 || v.rt == 0);
         if ((!addiu && !ori && !move) || depth >= 3) return false;

@@ -8,6 +8,14 @@
 
 namespace {
 
+// Whether register r holds $gp's value after the words from index first on.
+bool holds_gp(const word_history& history, uint32_t point, int r, int first) {
+    if (r == 28) return true;
+    register_value v;
+    return find_register_value_within(history, point, r, first, dispatch_reach, v) && v.known &&
+           v.value == settings.gp_value;
+}
+
 // Tables of more entries are not taken: a bound that large is no switch.
 constexpr uint32_t largest_table = 4096;
 
@@ -86,11 +94,16 @@ bool find_dispatch(const word_history& history, const decoded_instruction& d, ui
     decoded_instruction w;
     int k = find_last_write(history, point, d.rs, 0, dispatch_reach, w);
     if (k < 0) return false;
-    // PIC: the entry is a .gpword, added to $gp.
+    // PIC: the entry is a .gpword, added to $gp (or to a register that holds
+    // its value).
     bool gp = false;
-    if (is_row(w, "addu") && (w.rs == 28 || w.rt == 28) && settings.gp_value != 0) {
+    if (is_row(w, "addu") && settings.gp_value != 0) {
+        const int other = holds_gp(history, point, w.rs, k + 1)   ? w.rt
+                          : holds_gp(history, point, w.rt, k + 1) ? w.rs
+                                                                  : -1;
+        if (other < 0) return false;
         gp = true;
-        k = find_last_write(history, point, w.rs == 28 ? w.rt : w.rs, k + 1, dispatch_reach, w);
+        k = find_last_write(history, point, other, k + 1, dispatch_reach, w);
         if (k < 0) return false;
     }
     if (!is_row(w, "lw")) return false;
