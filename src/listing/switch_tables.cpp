@@ -4,6 +4,7 @@
 
 #include "listing/data_display.h"
 #include "listing/register_values.h"
+#include "mips/fields.h"
 #include "util/run_settings.h"
 
 namespace {
@@ -23,6 +24,7 @@ constexpr uint32_t largest_table = 4096;
 // before any write of rI; 0 when none is found. Unoptimised code reloads the
 // index from its stack slot between the check and the sll: then the check
 // may test any register that was loaded from the same slot, or stored to it.
+// A char's switch may test the index's low byte in a register of its own.
 uint32_t find_bound(const word_history& history, uint32_t point, int index, int first) {
     int slot_base = -1; // the index was reloaded from offset(slot_base)
     int32_t slot_offset = 0;
@@ -33,10 +35,20 @@ uint32_t find_bound(const word_history& history, uint32_t point, int index, int 
             decode_word(point - 4 * static_cast<uint32_t>(k + 1), history.word(k));
         if (slot_base < 0) {
             if (is_row(v, "sltiu") && v.rs == index) return static_cast<uint32_t>(v.offset);
+            // A check of the index's low byte: "andi rJ,rI,0xff; sltiu rT,rJ,N".
+            if (is_row(v, "sltiu") && tested < 0) {
+                tested = v.rs, bound = static_cast<uint32_t>(v.offset);
+                continue;
+            }
+            if (tested >= 0 && v.writes == tested) {
+                if (is_row(v, "andi") && v.rs == index && uimm(v.word) == 0xff) return bound;
+                tested = -1;
+            }
             if (v.writes != index) continue;
             if (!is_row(v, "lw") || (v.rs != 29 && v.rs != 30)) return 0;
             slot_base = v.rs;
             slot_offset = v.offset;
+            tested = -1;
         } else if (tested < 0) {
             if (is_row(v, "sltiu")) tested = v.rs, bound = static_cast<uint32_t>(v.offset);
         } else if (is_row(v, "sw") && v.rt == tested) {

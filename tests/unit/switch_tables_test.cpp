@@ -88,6 +88,11 @@ TEST_F(SwitchTables, FormsAndNearMisses) {
          0x00400008,
          0x80000040,
          3},
+        {"a check of the index's low byte",
+         {0x308500ff, 0x2ca20003, branch, scale, 0x3c038000, 0x24630040, 0x00642021, 0x8c820000},
+         0x00400008,
+         0x80000040,
+         3},
         // Not taken.
         {"a bound past the table",
          {0x2c820005, branch, scale, 0x3c038000, 0x24630040, 0x00642021, 0x8c820000},
