@@ -493,7 +493,9 @@ void collect_references() {
     name_callees();
     // (The tables are read while the input stands past the range.)
     name_cases();
-    if (html_output()) std::fprintf(stderr, "%d switch dispatches\n", int(dispatches.size()));
+    // (With the page counts, and after the dump of an object's header.)
+    if (html_output() || has_flag(flag::dump_object))
+        std::fprintf(stderr, "%d switch dispatches\n", int(dispatches.size()));
     zo_fseek(settings.input, static_cast<int32_t>(position));
     tables = dispatches;
     std::sort(tables.begin(), tables.end(),
