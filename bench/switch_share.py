@@ -759,14 +759,14 @@ def verify(exe_tables, obj_path, map_path):
     return good, total
 
 
-def reference(out_dir, specs):
+def reference(out_dir, builds):
     os.makedirs(out_dir, exist_ok=True)
     allforms = collections.OrderedDict()
     head = f"{'variant':<34} {'tables':>6} {'entries':>7} {'with jr':>7} {'bound!=':>7} {'forms':>5}  verified"
     print(head)
     totals = collections.Counter()
-    for spec in specs:
-        path, *more = spec.split(",")
+    for build in builds:
+        path, *more = build.split(",")
         elf, tables, forms, other = analyse(path)
         name = os.path.basename(path)
         verified = ""

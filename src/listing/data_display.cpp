@@ -109,13 +109,18 @@ bool is_code_word(uint32_t p) {
     return upper == 0x27bd0000 || upper == 0x3c1c0000 || upper == 0x3c020000;
 }
 
+// Puts the listing's input back at position when the kept blocks moved it.
+void put_back(long position) {
+    errno = 0;
+    if (blocks.moved && std::fseek(settings.input, position, SEEK_SET) != 0)
+        zo_error(zo_fname(settings.input), "*fseek error");
+    blocks.moved = false;
+}
+
 // Puts the listing's position back after the reads of a chain.
 void restore_position() {
     if (display_saved_position != 0) {
-        errno = 0;
-        if (blocks.moved && std::fseek(settings.input, display_saved_position, SEEK_SET) != 0)
-            zo_error(zo_fname(settings.input), "*fseek error");
-        blocks.moved = false;
+        put_back(display_saved_position);
         display_saved_position = 0;
     }
     display_depth = 0;
@@ -199,10 +204,7 @@ bool read_restored(uint32_t a, unsigned char* bytes, int n) {
     const int64_t at = int64_t(a - settings.offset);
     const bool held =
         (input_size < 0 || at <= input_size - n) && blocks.read(uint64_t(at), bytes, n);
-    errno = 0;
-    if (blocks.moved && std::fseek(settings.input, position, SEEK_SET) != 0)
-        zo_error(zo_fname(settings.input), "*fseek error");
-    blocks.moved = false;
+    put_back(position);
     return held;
 }
 
@@ -225,12 +227,9 @@ bool input_holds(uint32_t a) {
     if (a < settings.offset) return false;
     if (blocks.stream != settings.input) {
         // (Taking the input's length moves it: its position is put back.)
-        errno = 0;
         const long position = std::ftell(settings.input);
         take_input();
-        if (position >= 0 && std::fseek(settings.input, position, SEEK_SET) != 0)
-            zo_error(zo_fname(settings.input), "*fseek error");
-        blocks.moved = false;
+        if (position >= 0) put_back(position);
     }
     return input_size < 0 || int64_t(a - settings.offset) < input_size;
 }

@@ -391,14 +391,29 @@ bool by_target(const reference& x, const reference& y) {
     return x.site < y.site;
 }
 
+// The names of the table that contain part, sorted: those a made name must
+// not take.
+std::vector<std::string_view> names_containing(const char* part) {
+    std::vector<std::string_view> taken;
+    for (int i = 0; i < symbol_count; ++i)
+        if (std::strstr(symbol_table[i].name, part) != nullptr)
+            taken.push_back(symbol_table[i].name);
+    std::sort(taken.begin(), taken.end());
+    return taken;
+}
+
+// name, or name_2, name_3, ... where a map or the file holds it already.
+std::string free_name(const std::string& name, const std::vector<std::string_view>& taken) {
+    std::string free = name;
+    for (int k = 2; std::binary_search(taken.begin(), taken.end(), std::string_view(free)); ++k)
+        free = name + "_" + std::to_string(k);
+    return free;
+}
+
 // Names "fun_XXXXXXXX" for the callees without one, as many as the table
 // takes beside the page starts. A name a map gave already takes "_2", "_3", ...
 void name_callees() {
-    std::vector<std::string_view> taken;
-    for (int i = 0; i < symbol_count; ++i)
-        if (std::strncmp(symbol_table[i].name, "fun_", 4) == 0)
-            taken.push_back(symbol_table[i].name);
-    std::sort(taken.begin(), taken.end());
+    const std::vector<std::string_view> taken = names_containing("fun_");
     std::vector<uint32_t> functions = got_functions;
     functions.insert(functions.end(), callees.begin(), callees.end());
     std::sort(functions.begin(), functions.end());
@@ -407,11 +422,9 @@ void name_callees() {
     for (const uint32_t callee : functions) {
         if (any_name_at(callee) != nullptr || !input_holds(callee)) continue;
         if (symbol_count >= room) break;
-        char name[40];
+        char name[16];
         std::snprintf(name, sizeof name, "fun_%08x", callee);
-        for (int k = 2; std::binary_search(taken.begin(), taken.end(), std::string_view(name)); ++k)
-            std::snprintf(name, sizeof name, "fun_%08x_%d", callee, k);
-        add_symbol(callee, name, "");
+        add_symbol(callee, free_name(name, taken).c_str(), "");
     }
     sort_symbols();
 }
@@ -420,11 +433,7 @@ void name_callees() {
 // the dispatch's function and the lowest case index that leads there
 // ("main_case_3"); a name a map gave already takes "_2", "_3", ...
 void name_cases() {
-    std::vector<std::string_view> taken;
-    for (int i = 0; i < symbol_count; ++i)
-        if (std::strstr(symbol_table[i].name, "_case_") != nullptr)
-            taken.push_back(symbol_table[i].name);
-    std::sort(taken.begin(), taken.end());
+    const std::vector<std::string_view> taken = names_containing("_case_");
     std::vector<uint32_t> named;
     const int room = symbol_capacity - pages.count;
     for (const switch_dispatch& d : dispatches) {
@@ -438,10 +447,7 @@ void name_cases() {
             if (any_name_at(t) != nullptr ||
                 std::find(named.begin(), named.end(), t) != named.end())
                 continue;
-            std::string name = stem + "_case_" + std::to_string(i);
-            for (int k = 2; std::binary_search(taken.begin(), taken.end(), std::string_view(name));
-                 ++k)
-                name = stem + "_case_" + std::to_string(i) + "_" + std::to_string(k);
+            const std::string name = free_name(stem + "_case_" + std::to_string(i), taken);
             add_symbol(t, name.c_str(), "", from_input);
             named.push_back(t);
         }

@@ -49,6 +49,10 @@ bool runs_callee(const decoded_instruction& v) {
            !(v.kind == instruction_kind::branch_and_link && v.target == v.address + 8);
 }
 
+// What last_write finds besides an index.
+constexpr int no_write = -1; // no word within reach writes the register
+constexpr int untold = -2;   // a word on the way may write it, or a callee ran
+
 struct look_back {
     const word_history& history;
     uint32_t point; // address of the word after index 0
@@ -61,8 +65,8 @@ struct look_back {
 
     uint32_t address_of(int k) const { return point - 4 * static_cast<uint32_t>(k + 1); }
 
-    // Index of the word that last wrote r among those from first on; -1 when
-    // none is found or the words do not tell.
+    // Index of the word that last wrote r among those from first on;
+    // no_write when none within reach does, untold when the words do not tell.
     int last_write(int r, int first) const {
         for (int k = first; k < limit; ++k) {
             const decoded_instruction v = decode_word(address_of(k), history.word(k));
@@ -75,13 +79,13 @@ struct look_back {
             case instruction_kind::jump:
             case instruction_kind::jump_register:
                 if (cross_jumps) continue;
-                return -1;
+                return untold;
             case instruction_kind::call:
             case instruction_kind::call_register:
             case instruction_kind::branch_and_link:
                 // Its callee ran before the point, unless the point is its
                 // delay slot.
-                if (k > first && runs_callee(v) && !kept_by_callee(r)) return -1;
+                if (k > first && runs_callee(v) && !kept_by_callee(r)) return untold;
                 if (r == 31 || (v.kind == instruction_kind::call_register && v.rd == r)) return k;
                 continue;
             case instruction_kind::branch:
@@ -89,26 +93,20 @@ struct look_back {
             default: break;
             }
             if (v.word == 0) continue;
-            if (v.writes == r) return in_delay_slot_of_call(k) && !kept_by_callee(r) ? -1 : k;
-            if (v.writes < 0) return -1; // multiplies, mfhi, coprocessor words, ...
+            if (v.writes == r) return in_delay_slot_of_call(k) && !kept_by_callee(r) ? untold : k;
+            if (v.writes < 0) return untold; // multiplies, mfhi, coprocessor words, ...
         }
-        return -1;
+        return no_write;
     }
 
     // Whether r holds $gp's value after the words from first on.
     bool holds_gp(int r, int first) const {
-        if (r == 28 || depth >= 3 || settings.gp_value == 0) return r == 28;
+        // (Nor does $sp, the base of most loads.)
+        if (r == 28 || r == 29 || depth >= 3 || settings.gp_value == 0) return r == 28;
         register_value v;
         return look_back{history, point, limit, own_call, depth + 1, cross_jumps}.value_of(r, first,
                                                                                            v) &&
                v.known && v.value == settings.gp_value;
-    }
-
-    // Whether a word from first on within reach writes r.
-    bool writes_within(int r, int first) const {
-        for (int k = first; k < limit; ++k)
-            if (decode_word(address_of(k), history.word(k)).writes == r) return true;
-        return false;
     }
 
     // Whether the word at k stands in the delay slot of a call (not the one
@@ -122,7 +120,7 @@ struct look_back {
         if (r == 0) return out = {0, 0, value_form::number, true}, true;
         const int k = last_write(r, first);
         // $gp holds the base the listing knows, where the words do not set it.
-        if (k < 0 && r == 28 && settings.gp_value != 0 && !writes_within(28, first))
+        if (k == no_write && r == 28 && settings.gp_value != 0)
             return out = {settings.gp_value, 0, value_form::address, true}, true;
         if (k < 0) return false;
         const decoded_instruction v = decode_word(address_of(k), history.word(k));

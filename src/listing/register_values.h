@@ -53,7 +53,7 @@ bool find_register_value_within(const word_history& history, uint32_t point, int
                                 int length, register_value& out);
 // The history index of the word that last wrote r, by the same rules (over
 // jumps), from index first on within length of the point, and that word
-// decoded; -1 when none is found or the words do not tell.
+// decoded; below 0 when none is found or the words do not tell.
 int find_last_write(const word_history& history, uint32_t point, int r, int first, int length,
                     decoded_instruction& writer);
 
