@@ -850,7 +850,7 @@ def compare(ref_dir):
     for jf in sorted(f for f in os.listdir(ref_dir) if f.endswith(".json")):
         ref = json.load(open(os.path.join(ref_dir, jf)))
         path = os.path.join(ref_dir, ref["file"])
-        r = subprocess.run([pelorin, "-E", "-X", "-c", path], capture_output=True, text=True, errors="replace")
+        r = subprocess.run([pelorin, "-E", "-X", "-c"] + (["-R2"] if os.environ.get("R2") else []) + [path], capture_output=True, text=True, errors="replace")
         c = collections.Counter()
         if r.returncode:
             print(f"{ref['file']:<34} pelorin failed: {(r.stderr or r.stdout).strip()[:60]}")

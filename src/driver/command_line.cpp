@@ -468,12 +468,14 @@ void start_run(int argc, char** argv) {
     if (settings.size == 0) settings.size = 0x7fffffff;
     if (settings.line_budget == 0) settings.line_budget = 0x7fffffff;
 
+    // (The report of -C is written in place of the listing.)
+    const bool cross = has_flag(flag::cross_references) && !has_flag(flag::call_report);
+    if (cross) collect_references();
     if (settings.html_dir != nullptr)
-        html_prepass();
+        html_prepass(cross ? case_reaches() : std::vector<case_reach>{});
     else
         settings.flags &= ~flag::highlight;
-    // (The report of -C is written in place of the listing.)
-    if (has_flag(flag::cross_references) && !has_flag(flag::call_report)) collect_references();
+    if (cross) mark_reference_links();
 }
 
 void reset_command_line() {

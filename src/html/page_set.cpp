@@ -265,7 +265,7 @@ void write_symbols_page() {
 
 } // namespace
 
-void html_prepass() {
+void html_prepass(std::span<const case_reach> reaches) {
     refuse_foreign_index();
     const int32_t n = settings.line_budget;
     const int32_t forced = n > 100 ? n : 100;
@@ -282,6 +282,7 @@ void html_prepass() {
     const instruction_set set = active_instruction_set();
     uint32_t limit = 0;
     const int32_t extension = settings.function_extension;
+    size_t reach = 0; // the next of reaches
     // A page without a function end is cut once it grows to about one and a
     // half times its size in words: once d / 6 > forced, that is, once d
     // reaches this many bytes.
@@ -315,6 +316,9 @@ void html_prepass() {
             if (const uint32_t word = assemble_word(p); may_change_flow(word)) {
                 const decoded_instruction d = decode_word(a, word, set);
                 mark_jump_target(d);
+                while (reach < reaches.size() && reaches[reach].jump < a) ++reach;
+                if (reach < reaches.size() && reaches[reach].jump == a)
+                    limit = std::max(limit, reaches[reach].last);
                 if (function_end_step(limit, d, extension)) {
                     ++total_functions;
                     end_page = length / 4 > n;

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 constexpr int page_capacity = 10000;
 // Calls.htm lists at most this many targets.
@@ -30,9 +31,17 @@ extern page_set pages;
 // Function ends counted by the pre-pass.
 extern int total_functions;
 
+// A jump whose cases reach to last (a switch dispatch that -X found): the
+// function-end rule does not end its function before it.
+struct case_reach {
+    uint32_t jump;
+    uint32_t last;
+};
+
 // Reads the range once to place the page starts, then rewinds. Reads the bytes
-// to list from settings.size and the page size from settings.line_budget.
-void html_prepass();
+// to list from settings.size and the page size from settings.line_budget;
+// reaches, in ascending order of their jumps, keep cases in their functions.
+void html_prepass(std::span<const case_reach> reaches = {});
 // Opens the next page when a is the next page start (HTML output only).
 void html_page_switch(uint32_t a);
 // The listing has passed a gap that ends at end: a word linked to inside it

@@ -499,10 +499,19 @@ void collect_references() {
     name_callees();
     // (The tables are read while the input stands past the range.)
     name_cases();
+    zo_fseek(settings.input, static_cast<int32_t>(position));
+}
+
+std::vector<case_reach> case_reaches() {
+    std::vector<case_reach> reaches;
+    for (const switch_dispatch& d : dispatches) reaches.push_back({d.jump, d.last_case});
+    return reaches;
+}
+
+void mark_reference_links() {
     // (With the page counts, and after the dump of an object's header.)
     if (html_output() || has_flag(flag::dump_object))
         std::fprintf(stderr, "%d switch dispatches\n", int(dispatches.size()));
-    zo_fseek(settings.input, static_cast<int32_t>(position));
     tables = dispatches;
     std::sort(tables.begin(), tables.end(),
               [](const switch_dispatch& x, const switch_dispatch& y) { return x.table < y.table; });

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "html/page_set.h"
 #include "mips/decode.h"
 
 enum class reference_kind : uint8_t { call, data };
@@ -20,10 +22,16 @@ struct reference {
 static_assert(sizeof(reference) <= 16);
 
 // Reads the range once from the input's position (the listing's start) and
-// puts the position back. Under -X it keeps every call and data reference,
-// names the callees that have no name (fun_XXXXXXXX) and, in HTML output,
-// marks the call sites and callees as linked; under -C it writes the report.
+// puts the position back. Under -X it keeps every call and data reference
+// and the switch dispatches, and names the callees that have no name
+// (fun_XXXXXXXX) and the cases; under -C it writes the report.
 void collect_references();
+// Under -X, after the pass: the jumps of the switch dispatches it found and
+// their last cases, for the HTML pre-pass; then, after that, the count of
+// dispatches on standard error (in HTML output and under -D) and the links
+// of the pages to the calls, the references and the tables.
+std::vector<case_reach> case_reaches();
+void mark_reference_links();
 
 // Under -X and -c, after the label lines at a: who calls a and who refers
 // to it, a comment line each.

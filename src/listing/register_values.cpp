@@ -1,6 +1,8 @@
 #include "listing/register_values.h"
 
 #include <algorithm>
+#include <array>
+#include <string_view>
 
 #include "listing/data_display.h"
 #include "mips/fields.h"
@@ -49,6 +51,16 @@ bool runs_callee(const decoded_instruction& v) {
            !(v.kind == instruction_kind::branch_and_link && v.target == v.address + 8);
 }
 
+// Whether store w may write a byte of the word at offset o from its base:
+// sd and its kin write 8 bytes, sb 1, sh 2, the others 4 (swr and sdr below
+// their offset).
+bool writes_over(const decoded_instruction& w, int32_t o) {
+    const std::string_view n = w.row != nullptr ? w.row->name : "sd";
+    const int32_t size = n == "sb" ? 1 : n == "sh" ? 2 : n.starts_with("sd") || n == "scd" ? 8 : 4;
+    const int32_t low = w.offset - (n == "swr" || n == "sdr" ? size - 1 : 0);
+    return low < o + 4 && low + size > o;
+}
+
 // What last_write finds besides an index.
 constexpr int no_write = -1; // no word within reach writes the register
 constexpr int untold = -2;   // a word on the way may write it, or a callee ran
@@ -68,7 +80,9 @@ struct look_back {
     // Index of the word that last wrote r among those from first on;
     // no_write when none within reach does, untold when the words do not tell.
     int last_write(int r, int first) const {
-        for (int k = first; k < limit; ++k) {
+        code_path path{history, point, limit};
+        int k = cross_jumps ? path.start(first) : first;
+        for (; k >= 0 && k < limit; k = cross_jumps ? path.after(k) : k + 1) {
             const decoded_instruction v = decode_word(address_of(k), history.word(k));
             // The call being looked at writes no argument; a link, $ra.
             if (k == own_call) {
@@ -93,10 +107,11 @@ struct look_back {
             default: break;
             }
             if (v.word == 0) continue;
-            if (v.writes == r) return in_delay_slot_of_call(k) && !kept_by_callee(r) ? untold : k;
-            if (v.writes < 0) return untold; // multiplies, mfhi, coprocessor words, ...
+            const int written = register_written(v);
+            if (written == r) return in_delay_slot_of_call(k) && !kept_by_callee(r) ? untold : k;
+            if (written < 0) return untold;
         }
-        return no_write;
+        return k < 0 ? untold : no_write;
     }
 
     // Whether r holds $gp's value after the words from first on.
@@ -112,8 +127,40 @@ struct look_back {
     // Whether the word at k stands in the delay slot of a call (not the one
     // looked at), whose callee then ran after it.
     bool in_delay_slot_of_call(int k) const {
-        if (k + 1 >= recent_word_count || k + 1 == own_call) return false;
+        if (k + 1 >= history_capacity || k + 1 == own_call) return false;
         return runs_callee(decode_word(address_of(k + 1), history.word(k + 1)));
+    }
+
+    // Index of the sw that stored the word that lw v, at index k, reloads
+    // from a slot of the frame ($sp or $fp); untold when the words do not
+    // tell: the base changes, or another store overlaps the slot.
+    int frame_store(const decoded_instruction& v, int k) const {
+        code_path path{history, point, limit};
+        int j = cross_jumps ? path.start(k + 1) : k + 1;
+        for (; j >= 0 && j < limit; j = cross_jumps ? path.after(j) : j + 1) {
+            const decoded_instruction w = decode_word(address_of(j), history.word(j));
+            if (w.kind == instruction_kind::store) {
+                if (w.rs != v.rs) continue;
+                if (is_row(w, "sw") && w.offset == v.offset) return j;
+                if (writes_over(w, v.offset)) return untold;
+            } else if (w.kind == instruction_kind::jump ||
+                       w.kind == instruction_kind::jump_register) {
+                if (!cross_jumps) return untold;
+            } else {
+                const int written = register_written(w);
+                if (written == v.rs || written < 0) return untold;
+            }
+        }
+        return untold;
+    }
+
+    // The value a lw from a frame slot reloads: the one stored there.
+    bool reloaded(const decoded_instruction& v, int k, register_value& out) const {
+        const int j = frame_store(v, k);
+        if (j < 0 || depth >= 3) return false;
+        const int stored = (history.word(j) >> 16) & 31;
+        return look_back{history, point, limit, own_call, depth + 1, cross_jumps}.value_of(
+            stored, j + 1, out);
     }
 
     bool value_of(int r, int first, register_value& out) const {
@@ -134,6 +181,7 @@ struct look_back {
             out = {held ? word : 0, slot, value_form::slot, held};
             return true;
         }
+        if (is_row(v, "lw") && (v.rs == 29 || v.rs == 30)) return reloaded(v, k, out);
         // The $gp set-up of position-independent code, "addu r,r,$t9" after
         // the lui and addiu of _gp_disp, in a register of its own.
         if (is_row(v, "addu") && (v.rs == 25 || v.rt == 25) && settings.gp_value != 0)
@@ -186,6 +234,66 @@ int look_back_register(const decoded_instruction& v, int d, bool& unsafe) {
     return -1; // multiplies, mfhi, slt, coprocessor words, REGIMM branches, ...
 }
 
+int code_path::start(int first) {
+    // The run reaches up to the word the walk is about, after index first.
+    top = address_of(first) + 4;
+    return settle(first);
+}
+
+// Whether the word at k, a jump or a branch that always goes, leads
+// elsewhere than into the run from the word after its delay slot to top.
+bool leaves_run(const code_path& p, int k) {
+    const decoded_instruction v = decode_word(p.address_of(k), p.history.word(k));
+    const bool always = is_row(v, "beq") && v.rs == v.rt;
+    if (v.kind == instruction_kind::jump_register) return true;
+    if (v.kind != instruction_kind::jump && !always) return false;
+    return v.target < p.address_of(k) + 8 || v.target > p.top;
+}
+
+int code_path::settle(int k) {
+    if (k + 1 >= limit || !leaves_run(*this, k + 1)) return std::min(k, limit);
+    // The word at k is the delay slot of a jump that goes elsewhere: the run
+    // is entered by a branch further back. Where none is, the nearest jr
+    // other than jr $ra may lead there (to a case of a switch).
+    const uint32_t low = address_of(k - 1);
+    const decoded_instruction jump = decode_word(address_of(k + 1), history.word(k + 1));
+    int computed = jump.kind == instruction_kind::jump_register && jump.rs != 31 ? k + 1 : -1;
+    for (int b = k + 3; b < limit; ++b) {
+        const decoded_instruction v = decode_word(address_of(b), history.word(b));
+        const bool branch = v.kind == instruction_kind::branch || v.kind == instruction_kind::jump;
+        if (branch && v.has_target && v.target >= low && v.target <= top) {
+            computed = b;
+            break;
+        }
+        if (computed < 0 && v.kind == instruction_kind::jump_register && v.rs != 31) computed = b;
+    }
+    if (computed < 0) return -1;
+    top = address_of(computed - 1);
+    entered = computed;
+    return computed - 1;
+}
+
+int register_written(const decoded_instruction& v) {
+    if (v.writes >= 0) return v.writes;
+    // Compilers write Release 2 words (seb, ext, ...) that the default table
+    // does not know: what they write is the same without -R2.
+    if (v.row == nullptr && active_instruction_set() != instruction_set::release2) {
+        const decoded_instruction r2 = decode_word(v.address, v.word, instruction_set::release2);
+        if (r2.row != nullptr) return register_written(r2);
+    }
+    if (v.row == nullptr || v.row->operands.has(operand_field::cofun)) return -1;
+    // Moves to a coprocessor and its loads read their first register, and
+    // wrpgpr writes a shadow set's.
+    static constexpr std::array<std::string_view, 9> first_read{
+        "mtc0", "mtc1", "mthc1", "ctc1", "wrpgpr", "lwc1", "ldc1", "lwc2", "ldc2"};
+    if (std::find(first_read.begin(), first_read.end(), v.row->name) != first_read.end()) return 32;
+    switch (v.row->operands.registers[0]) {
+    case operand_field::rd: return v.rd;
+    case operand_field::rt: return v.rt;
+    default: return 32;
+    }
+}
+
 bool base_high_part(const word_history& history, const decoded_instruction& d, uint32_t& high,
                     bool& got, bool& unsafe) {
     bool crossed = false;
@@ -225,13 +333,13 @@ bool find_register_value(const word_history& history, uint32_t point, int r, int
 
 bool find_register_value_within(const word_history& history, uint32_t point, int r, int first,
                                 int length, register_value& out) {
-    const int limit = std::min(length, recent_word_count);
+    const int limit = std::min(length, history_capacity);
     return look_back{history, point, limit, -1, 0, true}.value_of(r, first, out);
 }
 
 int find_last_write(const word_history& history, uint32_t point, int r, int first, int length,
                     decoded_instruction& writer) {
-    const look_back l{history, point, std::min(length, recent_word_count), -1, 0, true};
+    const look_back l{history, point, std::min(length, history_capacity), -1, 0, true};
     const int k = l.last_write(r, first);
     if (k >= 0) writer = decode_word(l.address_of(k), history.word(k));
     return k;

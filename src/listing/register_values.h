@@ -28,6 +28,37 @@ struct register_value {
 // look-back unsafe.
 int look_back_register(const decoded_instruction& v, int d, bool& unsafe);
 
+// The words before a point in the order the code runs into them, newest
+// first, over jumps: past a jump (j, b, jr) that does not lead into the words
+// read since the last one, the way resumes at the delay slot of the nearest
+// branch or jump further back that does, or failing that of the nearest jr
+// other than jr $ra (the dispatch of a switch whose case this is); a jump
+// that leads there is read on. For the walks of a switch dispatch, whose
+// table is checked after.
+struct code_path {
+    const word_history& history;
+    uint32_t point;   // address of the word after index 0
+    int limit;        // indexes below it are read
+    uint32_t top = 0; // address of the newest word of the run being read, or
+                      // at the start the word after it
+    int entered = -1; // index of the branch the way last came in by
+
+    uint32_t address_of(int k) const { return point - 4 * static_cast<uint32_t>(k + 1); }
+    // The first index to read from index first on, and the one after k:
+    // limit at the limit, -1 where nothing leads into the run.
+    int start(int first);
+    int after(int k) { return settle(k + 1); }
+
+  private:
+    int settle(int k);
+};
+
+// The general register that v writes, as the look-backs of values read it:
+// fuller than the row's writes, which the address comments keep as they
+// are. 32 for none (a multiply, a trap, an FPU operation, ...), -1 when the
+// word does not tell (no row, or a coprocessor catch-all).
+int register_written(const decoded_instruction& v);
+
 // The address comments' look-back for instruction d, the word at history
 // index -1 (the one being listed): the high part that a lui, or a lw from a
 // local GOT entry, gave the register d uses as base or source within the

@@ -20,43 +20,77 @@ bool holds_gp(const word_history& history, uint32_t point, int r, int first) {
 // Tables of more entries are not taken: a bound that large is no switch.
 constexpr uint32_t largest_table = 4096;
 
+// The nearest branch on the way that tests a register against $zero, and
+// whether the way is its side where the register is not 0 (the side where
+// the index is in bounds, for the result of a check).
+struct guard {
+    int tested = -1;
+    bool nonzero = false;
+
+    void see(const decoded_instruction& v, bool entered) {
+        if ((is_row(v, "beq") || is_row(v, "bne")) && (v.rs == 0 || v.rt == 0) && v.rs != v.rt) {
+            tested = v.rs == 0 ? v.rt : v.rs;
+            nonzero = is_row(v, "bne") == entered;
+        } else if (v.kind == instruction_kind::branch) {
+            tested = -1;
+        }
+    }
+    // The bound of a check whose result is in r, unless the way is the side
+    // of the branch on r where the index is out of bounds.
+    uint32_t bound(int r, int32_t n) const { return tested == r && !nonzero ? 0 : uint32_t(n); }
+};
+
 // The bound N of "sltiu rT,rI,N" among the words from index first on,
-// before any write of rI; 0 when none is found. Unoptimised code reloads the
-// index from its stack slot between the check and the sll: then the check
-// may test any register that was loaded from the same slot, or stored to it.
-// A char's switch may test the index's low byte in a register of its own.
+// before any write of rI, where the branch on rT leads on; 0 when none is
+// found. Unoptimised code reloads the index from its stack slot between the
+// check and the sll: then the check may test any register that was loaded
+// from the same slot, or stored to it. A char's switch may test the index's
+// low byte in a register of its own, or a signed char's exclude the
+// negative values: "lb rI,...; bltz rI,default" leaves 0 to 127.
 uint32_t find_bound(const word_history& history, uint32_t point, int index, int first) {
     int slot_base = -1; // the index was reloaded from offset(slot_base)
     int32_t slot_offset = 0;
-    int tested = -1; // the register that a check of the reloaded index tests
-    uint32_t bound = 0;
-    for (int k = first; k < dispatch_reach && k < recent_word_count; ++k) {
-        const decoded_instruction v =
-            decode_word(point - 4 * static_cast<uint32_t>(k + 1), history.word(k));
+    const decoded_instruction* check = nullptr; // a sltiu on another register
+    decoded_instruction held;
+    guard g;
+    code_path path{history, point, dispatch_reach};
+    for (int k = path.start(first); k >= 0 && k < dispatch_reach; k = path.after(k)) {
+        const decoded_instruction v = decode_word(path.address_of(k), history.word(k));
+        const int written = register_written(v);
+        if (written < 0) return 0;
+        if (v.kind == instruction_kind::branch) {
+            g.see(v, k == path.entered);
+            if (is_row(v, "bltz") && v.rs == index && k != path.entered) g = {index, true};
+            continue;
+        }
         if (slot_base < 0) {
-            if (is_row(v, "sltiu") && v.rs == index) return static_cast<uint32_t>(v.offset);
+            if (is_row(v, "sltiu") && v.rs == index) return g.bound(v.rt, v.offset);
+            if (written == index && g.tested == index && g.nonzero)
+                return is_row(v, "lb") ? 128 : 0;
             // A check of the index's low byte: "andi rJ,rI,0xff; sltiu rT,rJ,N".
-            if (is_row(v, "sltiu") && tested < 0) {
-                tested = v.rs, bound = static_cast<uint32_t>(v.offset);
+            if (is_row(v, "sltiu") && check == nullptr) {
+                held = v, check = &held;
                 continue;
             }
-            if (tested >= 0 && v.writes == tested) {
-                if (is_row(v, "andi") && v.rs == index && uimm(v.word) == 0xff) return bound;
-                tested = -1;
+            if (check != nullptr && written == check->rs) {
+                if (is_row(v, "andi") && v.rs == index && uimm(v.word) == 0xff)
+                    return g.bound(check->rt, check->offset);
+                check = nullptr;
             }
-            if (v.writes != index) continue;
+            if (written != index) continue;
             if (!is_row(v, "lw") || (v.rs != 29 && v.rs != 30)) return 0;
             slot_base = v.rs;
             slot_offset = v.offset;
-            tested = -1;
-        } else if (tested < 0) {
-            if (is_row(v, "sltiu")) tested = v.rs, bound = static_cast<uint32_t>(v.offset);
-        } else if (is_row(v, "sw") && v.rt == tested) {
+            check = nullptr;
+        } else if (check == nullptr) {
+            if (is_row(v, "sltiu")) held = v, check = &held;
+        } else if (is_row(v, "sw") && v.rt == check->rs) {
             // The tested value is the one stored to the slot.
-            return v.rs == slot_base && v.offset == slot_offset ? bound : 0;
-        } else if (v.writes == tested) {
+            const bool same = v.rs == slot_base && v.offset == slot_offset;
+            return same ? g.bound(check->rt, check->offset) : 0;
+        } else if (written == check->rs) {
             const bool same = is_row(v, "lw") && v.rs == slot_base && v.offset == slot_offset;
-            return same ? bound : 0;
+            return same ? g.bound(check->rt, check->offset) : 0;
         }
     }
     return 0;

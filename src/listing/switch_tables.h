@@ -18,7 +18,7 @@ struct switch_dispatch {
 };
 
 // Words before a jr that the recogniser looks at.
-constexpr int dispatch_reach = 48;
+constexpr int dispatch_reach = history_capacity;
 
 // Recognises the dispatch that ends in d, a jr other than jr $ra that
 // follows history index 0:

@@ -24,8 +24,7 @@ struct Labels : ::testing::Test {
         for (uint32_t w : words) {
             function_end_check(end_check::track, a, w);
             show_labels(a, label_mode::label);
-            recent_index = (recent_index + recent_word_count - 1) % recent_word_count;
-            recent_words[recent_index] = w;
+            remember_word(w);
             a += 4;
         }
         return out.text();

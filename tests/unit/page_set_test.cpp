@@ -184,6 +184,19 @@ TEST_F(PageSet, PagesEndAtFirstFunctionEndPastTheSize) {
     }
 }
 
+TEST_F(PageSet, ASwitchKeepsItsCasesInItsFunction) {
+    // A jr $v0 whose cases reach into the third function: the returns of the
+    // first two do not end a function, and no page ends there.
+    std::vector<uint32_t> words = functions(5, 40);
+    words[5] = 0x00400008;
+    open_input(words, 0x80001000, 50);
+    const case_reach reach[] = {{0x80001014, 0x80001000 + 4 * 90}};
+    ::testing::internal::CaptureStderr();
+    html_prepass(reach);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "3 HTML files\n3 total functions\n");
+    EXPECT_EQ(starts(), (std::vector<uint32_t>{0x80001000, 0x800011e0, 0x80001320}));
+}
+
 TEST_F(PageSet, LongFunctionIsCutByLength) {
     // One function of 1000 words: with n <= 100 a page is forced when d / 6 > 100,
     // at the word 608 bytes in, so full pages hold 154 words. The function end

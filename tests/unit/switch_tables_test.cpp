@@ -17,8 +17,8 @@ constexpr uint32_t gp = 0x80008000;
 
 // An image at 0x80000000 of 0x100 bytes with tables at 0x40 (absolute, 3
 // cases), 0x50 (.gpword, 3 cases), 0x60 (one entry outside the range) and
-// 0x70 (one entry off the word grid), and a GOT slot at 0x80 holding the
-// page 0x80000000.
+// 0x70 (one entry off the word grid), a GOT slot at 0x80 holding the page
+// 0x80000000, and at 0x100 a table of 128 entries (a signed char's switch).
 struct SwitchTables : ::testing::Test {
     temp_dir dir;
     FILE* input = nullptr;
@@ -33,12 +33,13 @@ struct SwitchTables : ::testing::Test {
         reset_run_state();
         settings.offset = base;
         settings.gp_value = gp;
-        std::string image(0x100, '\0');
+        std::string image(0x300, '\0');
         put(image, 0x80000040, {0x80000010, 0x80000020, 0x80000030});
         put(image, 0x80000050, {0x80000010 - gp, 0x80000020 - gp, 0x80000030 - gp});
         put(image, 0x80000060, {0x80000010, 0x90000000, 0x80000030});
         put(image, 0x80000070, {0x80000010, 0x80000022, 0x80000030});
         put(image, 0x80000080, {0x80000000});
+        put(image, 0x80000100, std::vector<uint32_t>(128, 0x80000030));
         input = std::fopen(dir.write("image.bin", image).c_str(), "rb");
         ASSERT_NE(input, nullptr);
         std::fseek(input, 4, SEEK_SET);
@@ -77,11 +78,18 @@ TEST_F(SwitchTables, FormsAndNearMisses) {
          0x00400008,
          0x80000050,
          3},
-        {"a jump between the table's address and the dispatch",
-         {check, 0x3c038000, 0x24630040, 0x03e00008, 0, branch, scale, 0x00642021, 0x8c820000},
+        // bnez $2 leads past the jr $ra to the dispatch.
+        {"a return between the check and the dispatch",
+         {0x3c038000, 0x24630040, check, 0x14400003, 0, 0x03e00008, 0, scale, 0x00642021,
+          0x8c820000},
          0x00400008,
          0x80000040,
          3},
+        {"a signed char: lb, bltz",
+         {0x80a40000, 0x04800010, scale, 0x3c038000, 0x24630100, 0x00642021, 0x8c820000},
+         0x00400008,
+         0x80000100,
+         128},
         {"the index reloaded from its stack slot",
          {0x8fc40018, check, branch, 0, 0x8fc40018, scale, 0x3c038000, 0x24630040, 0x00642021,
           0x8c820000},
@@ -106,6 +114,12 @@ TEST_F(SwitchTables, FormsAndNearMisses) {
          0},
         {"an entry off the word grid",
          {check, branch, scale, 0x3c038000, 0x24630070, 0x00642021, 0x8c820000},
+         0x00400008,
+         0,
+         0},
+        {"the check's out-of-bounds side: beqz $2 leads to the dispatch",
+         {0x3c038000, 0x24630040, check, 0x10400003, 0, 0x03e00008, 0, scale, 0x00642021,
+          0x8c820000},
          0x00400008,
          0,
          0},

@@ -13,7 +13,9 @@
 #   switches.clang.pic.o  clang --target=mipsel-linux-gnu -O2 -fPIC -c
 #                         -fno-addrsig: %lo(L) folded into the lw of the entry,
 #                         $gp's value in a register of its own (made from
-#                         _gp_disp and $t9).
+#                         _gp_disp and $t9);
+#   dispatch.o            mips-linux-gnu-as dispatch.s: one switch of 3 cases,
+#                         small enough for a golden case of -D.
 # Each has 7 tables: run (12 entries), weekday (7; gcc's has 8, index 0 going
 # to the default), colour (5), mode (5; gcc's 7, from 0), nested (5, and 6 for
 # the switch inside it) and count_classes (21, 'a' to 'u'); port's sparse cases
@@ -39,7 +41,10 @@ mipsel-linux-gnu-gcc -O2 -fno-pic -mno-abicalls -c switches.c -o "$tmp/switches.
 mipsel-linux-gnu-gcc -O2 -fPIE -c switches.c -o "$tmp/switches.pie.o"
 mipsel-linux-gnu-gcc -Wl,--build-id=none -pie "$tmp/switches.pie.o" -o "$tmp/switches.pie"
 clang --target=mipsel-linux-gnu -O2 -fPIC -fno-addrsig -c switches.c -o "$tmp/switches.clang.pic.o"
+mips-linux-gnu-as dispatch.s -o "$tmp/dispatch.o"
 
 for f in switches.pic.o switches.nopic.o switches.pie switches.clang.pic.o; do
     "$objcopy" -R .comment -R .pdr -R .rel.pdr "$tmp/$f" "$out/$f"
 done
+"$objcopy" -R .pdr -R .rel.pdr -R .MIPS.abiflags -R .gnu.attributes -R .reginfo \
+    "$tmp/dispatch.o" "$out/dispatch.o"
