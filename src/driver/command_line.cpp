@@ -68,7 +68,7 @@ const char help_tail_text[] =
     "    not shown above:\n"
     "\t-R2\t\tMIPS32 Release 2 instructions, FPU (COP1, COP1X)\n"
     "\t-E\t\tELF program or library at its own addresses, object laid out\n"
-    "\t-X\t\tcalls through registers; callers beside labels (with -c)\n"
+    "\t-X\t\tcalls through registers, switch tables; callers (with -c)\n"
     "\t-C {names}\tcall sites of the named functions instead of the listing\n"
     "\t-D\t\tdump object header, sections, symbols, relocations\n"
     "\t-T\t\tpass over 26-bit jump relocations of an object\n"
