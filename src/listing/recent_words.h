@@ -11,7 +11,7 @@
 constexpr int recent_word_count = 50;
 // Words a ring holds: more, for the walks of a switch dispatch, whose bound
 // check may stand far above the jr.
-constexpr int history_capacity = 128;
+constexpr int history_capacity = 256;
 
 // The last words a pass has handled, newest first, and for each register the
 // count at the last stored word that set it to a constant's high half or

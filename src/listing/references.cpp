@@ -41,8 +41,9 @@ size_t start_cursor = 0;
 std::vector<uint32_t> got_functions;
 // The callees, ascending, once each (-C: every call's, as met).
 std::vector<uint32_t> callees;
-// The switch dispatches, in the order of their jr (the pass meets them so),
-// and the same by table address for the listing's cursor over the tables.
+// The switch dispatches, in the order of their jr (the pass meets most so,
+// and puts those it completes later in their place), and the same by table
+// address for the listing's cursor over the tables.
 std::vector<switch_dispatch> dispatches;
 std::vector<switch_dispatch> tables;
 size_t table_cursor = 0;
@@ -130,6 +131,9 @@ struct pass_state {
     bool data = false;        // the labels show the words as data
     int cursor = 0;           // next entry of the symbol table to pass
     uint32_t table_from = 0, table_to = 0; // the last dispatch's table: no code
+    // The last dispatches whose check comes after the jr, not completed yet.
+    std::array<pending_dispatch, 4> pending{};
+    int pending_count = 0;
     // -C: a call of a wanted name, reported once its delay slot is read.
     bool waiting = false;
     reported_call call{};
@@ -253,6 +257,42 @@ bool formed_datum(const pass_state& s, const decoded_instruction& d, uint32_t& d
     return slot >= listed_got.local_end && slot < listed_got.end && name_at(slot, true) != nullptr;
 }
 
+// Keeps a dispatch found.
+void take_dispatch(pass_state& s, const switch_dispatch& dispatch) {
+    dispatches.push_back(dispatch);
+    // Its cases belong to the function: a return before the last one does
+    // not end it.
+    s.end_limit = std::max(s.end_limit, dispatch.last_case);
+    s.table_from = dispatch.table;
+    s.table_to = dispatch.table + 4 * dispatch.count;
+}
+
+// 000000 00000 ttttt ddddd 00010 000000   sll rd,rt,2
+constexpr bool is_scaling(uint32_t w) {
+    return (w & 0xffe007ff) == 0x00000080;
+}
+
+// At the sll in the delay slot of a branch (history index 0 now): a pending
+// dispatch that this completes. Put in its place among those found; the
+// function starts that its jr made and its cases hold are taken back.
+void complete_pending(pass_state& s, uint32_t point) {
+    const int held = std::min(s.pending_count, int(s.pending.size()));
+    const uint32_t end = uint32_t(std::min<uint64_t>(range_end, UINT32_MAX));
+    for (int i = 0; i < held; ++i) {
+        switch_dispatch d;
+        if (!complete_dispatch(s.history, point, s.pending[size_t(i)], range_first, end, d))
+            continue;
+        s.pending[size_t(i)].jump = 0; // (completes no other)
+        const auto by_jump = [](const switch_dispatch& x, uint32_t a) { return x.jump < a; };
+        const auto at = std::lower_bound(dispatches.begin(), dispatches.end(), d.jump, by_jump);
+        if (at != dispatches.end() && at->jump == d.jump) return;
+        dispatches.insert(at, d);
+        s.end_limit = std::max(s.end_limit, d.last_case);
+        std::erase_if(function_starts, [&](uint32_t a) { return a > d.jump && a <= d.last_case; });
+        return;
+    }
+}
+
 // The word w at a, read as code.
 void pass_code_word(pass_state& s, uint32_t a, uint32_t w, const decoded_instruction* flow) {
     const bool report = has_flag(flag::call_report);
@@ -262,13 +302,13 @@ void pass_code_word(pass_state& s, uint32_t a, uint32_t w, const decoded_instruc
             if (!is_tail_call(*flow) || report) return;
             switch_dispatch dispatch;
             const uint32_t end = uint32_t(std::min<uint64_t>(range_end, UINT32_MAX));
-            if (!find_dispatch(s.history, *flow, range_first, end, dispatch)) return;
-            dispatches.push_back(dispatch);
-            // Its cases belong to the function: a return before the last
-            // one does not end it.
-            s.end_limit = std::max(s.end_limit, dispatch.last_case);
-            s.table_from = dispatch.table;
-            s.table_to = dispatch.table + 4 * dispatch.count;
+            if (find_dispatch(s.history, *flow, range_first, end, dispatch))
+                return take_dispatch(s, dispatch);
+            pending_dispatch p;
+            if (!find_pending_dispatch(s.history, *flow, p)) return;
+            const size_t at = size_t(s.pending_count % int(s.pending.size()));
+            s.pending[at] = p;
+            ++s.pending_count;
             return;
         }
         if (!report) return references.push_back({callee, a, 0, reference_kind::call});
@@ -319,6 +359,7 @@ void pass_word(pass_state& s, uint32_t a, uint32_t w) {
     const bool delay_slot = s.waiting && a == s.call.site + 4;
     s.history.remember(w);
     if (delay_slot) take_arguments(s, a + 4, 1);
+    if (s.pending_count != 0 && is_scaling(w) && !s.data) complete_pending(s, a + 4);
 }
 
 // Reads the range word by word, over its gaps, as the listing will.

@@ -133,8 +133,18 @@ bool entries_fit(switch_dispatch& s, uint32_t first, uint32_t end) {
 
 } // namespace
 
-bool find_dispatch(const word_history& history, const decoded_instruction& d, uint32_t first,
-                   uint32_t end, switch_dispatch& out) {
+namespace {
+
+// The load of a dispatch that ends in d: "lw rA,offset(rX)" and, for .gpword
+// entries, "addu rA,rE,$gp"; then the addu that forms rX (at index ks).
+struct dispatch_load {
+    decoded_instruction sum;
+    int ks;
+    uint32_t offset;
+    bool gp;
+};
+
+bool find_load(const word_history& history, const decoded_instruction& d, dispatch_load& out) {
     if (d.kind != instruction_kind::jump_register || d.rs == 31) return false;
     const uint32_t point = d.address;
     decoded_instruction w;
@@ -142,24 +152,73 @@ bool find_dispatch(const word_history& history, const decoded_instruction& d, ui
     if (k < 0) return false;
     // PIC: the entry is a .gpword, added to $gp (or to a register that holds
     // its value).
-    bool gp = false;
+    out.gp = false;
     if (is_row(w, "addu") && settings.gp_value != 0) {
         const int other = holds_gp(history, point, w.rs, k + 1)   ? w.rt
                           : holds_gp(history, point, w.rt, k + 1) ? w.rs
                                                                   : -1;
         if (other < 0) return false;
-        gp = true;
+        out.gp = true;
         k = find_last_write(history, point, other, k + 1, dispatch_reach, w);
         if (k < 0) return false;
     }
     if (!is_row(w, "lw")) return false;
-    const uint32_t offset = static_cast<uint32_t>(w.offset);
-    decoded_instruction sum;
-    const int ks = find_last_write(history, point, w.rs, k + 1, dispatch_reach, sum);
-    if (ks < 0 || !is_row(sum, "addu")) return false;
+    out.offset = static_cast<uint32_t>(w.offset);
+    out.ks = find_last_write(history, point, w.rs, k + 1, dispatch_reach, out.sum);
+    return out.ks >= 0 && is_row(out.sum, "addu");
+}
+
+} // namespace
+
+bool find_dispatch(const word_history& history, const decoded_instruction& d, uint32_t first,
+                   uint32_t end, switch_dispatch& out) {
+    dispatch_load l;
+    if (!find_load(history, d, l)) return false;
     uint32_t table = 0, bound = 0;
-    if (!table_and_index(history, point, sum, ks, table, bound)) return false;
+    if (!table_and_index(history, d.address, l.sum, l.ks, table, bound)) return false;
     if (bound > largest_table) return false;
-    out = {d.address, table + offset, bound, gp, 0, 0};
+    out = {d.address, table + l.offset, bound, l.gp, 0, 0};
+    return entries_fit(out, first, end);
+}
+
+bool find_pending_dispatch(const word_history& history, const decoded_instruction& d,
+                           pending_dispatch& out) {
+    dispatch_load l;
+    if (!find_load(history, d, l)) return false;
+    // One operand of the addu is the table's address, the other the index
+    // that no word before sets.
+    register_value v;
+    const auto known = [&](int r) {
+        return find_register_value_within(history, d.address, r, l.ks + 1, dispatch_reach, v) &&
+               v.known;
+    };
+    const bool rs_known = known(l.sum.rs);
+    const uint32_t rs_value = v.value;
+    const bool rt_known = known(l.sum.rt);
+    if (rs_known == rt_known) return false;
+    out = {d.address, (rs_known ? rs_value : v.value) + l.offset,
+           static_cast<int8_t>(rs_known ? l.sum.rt : l.sum.rs), l.gp};
+    return true;
+}
+
+bool complete_dispatch(const word_history& history, uint32_t point, const pending_dispatch& p,
+                       uint32_t first, uint32_t end, switch_dispatch& out) {
+    const decoded_instruction sll = decode_word(point - 4, history.word(0));
+    const decoded_instruction branch = decode_word(point - 8, history.word(1));
+    const decoded_instruction check = decode_word(point - 12, history.word(2));
+    if (!is_row(sll, "sll") || sll.sa != 2 || sll.rd != p.scaled) return false;
+    if (!is_row(branch, "bne") || branch.rt != 0 || branch.target > p.jump) return false;
+    if (!is_row(check, "sltiu") || check.rt != branch.rs || check.rs != sll.rt) return false;
+    const uint32_t bound = static_cast<uint32_t>(check.offset);
+    if (bound == 0 || bound > largest_table) return false;
+    // The words from the branch's target to the jr run straight and keep
+    // the scaled index.
+    if ((point - branch.target) / 4 > uint32_t(history_capacity)) return false;
+    for (uint32_t a = branch.target; a != p.jump; a += 4) {
+        const decoded_instruction v = decode_word(a, history.word(int((point - a) / 4) - 1));
+        const int written = register_written(v);
+        if (written == p.scaled || written < 0 || may_change_flow(v.word)) return false;
+    }
+    out = {p.jump, p.table, bound, p.gp_relative, 0, 0};
     return entries_fit(out, first, end);
 }

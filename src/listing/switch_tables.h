@@ -31,6 +31,30 @@ constexpr int dispatch_reach = history_capacity;
 bool find_dispatch(const word_history& history, const decoded_instruction& d, uint32_t first,
                    uint32_t end, switch_dispatch& out);
 
+// A dispatch whose index is checked and scaled after its jr, as gcc -Os
+// writes it: "X: ... addu rB,rTable,rS; lw; [addu $gp]; jr" and later
+// "sltiu rT,rI,N; bnez rT,X; sll rS,rI,2". At the jr the table is known.
+struct pending_dispatch {
+    uint32_t jump;  // address of the jr
+    uint32_t table; // address of the first entry
+    int8_t scaled;  // the register the index comes in, scaled
+    bool gp_relative;
+};
+
+// For a jr d that find_dispatch does not take: the load and the table of
+// the form above, the index register not set before it; false for any
+// other word.
+bool find_pending_dispatch(const word_history& history, const decoded_instruction& d,
+                           pending_dispatch& out);
+
+// Completes p where history index 0 is the sll in the delay slot of the
+// bnez (point: the address after it): the check right before the bnez, the
+// bnez leading back to a word at or before the jr, the words from there to
+// the jr straight and not writing the scaled index, every entry inside
+// [first, end) as for find_dispatch.
+bool complete_dispatch(const word_history& history, uint32_t point, const pending_dispatch& p,
+                       uint32_t first, uint32_t end, switch_dispatch& out);
+
 // The case target of entry word e of a dispatch.
 inline uint32_t case_target(const switch_dispatch& s, uint32_t e, uint32_t gp) {
     return s.gp_relative ? e + gp : e;

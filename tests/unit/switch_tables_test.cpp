@@ -153,4 +153,43 @@ TEST_F(SwitchTables, FormsAndNearMisses) {
     }
 }
 
+TEST_F(SwitchTables, CheckAfterTheJr) {
+    // gcc -Os: "X: lui; addiu; addu $4,$3,$5; lw $2,0($4); jr $2; nop" at
+    // the image's start, then "sltiu $5,$6,3; bnez $5,X; sll $5,$6,2".
+    const std::vector<uint32_t> block{0x3c038000, 0x24630040, 0x00652021, 0x8c820000};
+    const uint32_t jr_at = base + 16;
+    struct later {
+        const char* what;
+        uint32_t check, branch;
+        bool taken;
+    };
+    const later rows[] = {
+        {"the check and its bnez back to the block", 0x2cc50003, 0x14a0fff8, true},
+        {"a bnez to the word after the jr", 0x2cc50003, 0x14a0fffd, false},
+        {"a check of another register", 0x2cc70003, 0x14a0fff8, false},
+        {"a bound past the table", 0x2cc50005, 0x14a0fff8, false},
+    };
+    for (const later& r : rows) {
+        word_history history;
+        for (uint32_t w : block) history.remember(w);
+        pending_dispatch p{};
+        ASSERT_TRUE(find_pending_dispatch(history, decode_word(jr_at, 0x00400008), p)) << r.what;
+        EXPECT_EQ(p.table, 0x80000040u);
+        EXPECT_EQ(p.scaled, 5);
+        for (uint32_t w : {0x00400008u, 0u, r.check, r.branch, 0x00062880u}) history.remember(w);
+        switch_dispatch s{};
+        EXPECT_EQ(complete_dispatch(history, base + 36, p, base, base + 0x100, s), r.taken)
+            << r.what;
+        if (r.taken) {
+            EXPECT_EQ(s.count, 3u);
+        }
+    }
+    // A block that sets the index before the jr is no such dispatch.
+    word_history history;
+    for (uint32_t w : {0x00002825u, 0x3c038000u, 0x24630040u, 0x00652021u, 0x8c820000u})
+        history.remember(w);
+    pending_dispatch p{};
+    EXPECT_FALSE(find_pending_dispatch(history, decode_word(base + 20, 0x00400008), p));
+}
+
 } // namespace
