@@ -305,8 +305,8 @@ uint32_t optional_value(const decoded_instruction& d, operand_field f) {
 // One piece of a syntax: a field or a character.
 template <uint8_t piece>
 [[gnu::always_inline]] inline void write_piece(line_text& t, const decoded_instruction& d) {
-    if constexpr (piece < 0x20)
-        write_field(t, d, static_cast<operand_field>(piece));
+    if constexpr (piece >= field_piece)
+        write_field(t, d, static_cast<operand_field>(piece - field_piece));
     else
         t.put(static_cast<char>(piece));
 }
@@ -320,7 +320,8 @@ template <size_t s, size_t k>
     constexpr size_t begin = syntax.starts[k], end = syntax.starts[k + 1];
     if (static_cast<int>(k) == left_out) return;
     if constexpr ((syntax.optional >> k & 1) != 0) {
-        if (optional_value(d, static_cast<operand_field>(syntax.pieces[begin])) == 0) return;
+        if (optional_value(d, static_cast<operand_field>(syntax.pieces[begin] - field_piece)) == 0)
+            return;
     }
     if (written) t.put(',');
     written = true;

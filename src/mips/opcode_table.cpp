@@ -102,8 +102,13 @@ static_assert(table_is_clean(release2_table),
               "a match bit inside its operand bits, or a name used twice");
 static_assert(overlaps_are(release2_table,
                            [](size_t, std::string_view a, std::string_view b) {
-                               // The new COP1X rows lie inside the cop3 catch-all.
-                               return a.empty() || b == "cop3";
+                               // The new COP1X rows lie inside the cop3 catch-all;
+                               // the hazard barriers, pause and bal name words of
+                               // sll and bgezal.
+                               const bool named = ((a == "ssnop" || a == "ehb" ||
+                                                    a == "pause") && b == "sll") ||
+                                                  (a == "bal" && b == "bgezal");
+                               return a.empty() || b == "cop3" || named;
                            }),
               "rows of the Release 2 table overlap other than with cop3");
 

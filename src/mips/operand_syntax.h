@@ -78,6 +78,10 @@ inline constexpr std::array<operand_name, 30> operand_names{{
     {"cofun", operand_field::cofun},
 }};
 
+// Pieces from this value up are fields (field_piece + the field), those
+// below it the characters of the syntax.
+constexpr uint8_t field_piece = 0x80;
+
 // True for the fields that name a general register.
 constexpr bool is_register_field(operand_field f) {
     return f == operand_field::rs || f == operand_field::rt || f == operand_field::rd ||
@@ -85,7 +89,7 @@ constexpr bool is_register_field(operand_field f) {
 }
 
 // A row's operands: the syntax as written, and the same as pieces, each a
-// field code (below 0x20) or a character to write; operand k is the pieces
+// field code (field_piece and up) or a character to write; operand k is the pieces
 // from starts[k] to starts[k + 1], and a ',' goes between the operands
 // written. An operand whose name ends in '?' is left out, with its comma,
 // when its value is 0.
@@ -98,7 +102,7 @@ struct operand_syntax {
     std::array<uint8_t, operand_capacity + 1> starts{};
     uint8_t operand_count = 0;
     uint8_t optional = 0;   // bit k: operand k may be left out
-    uint32_t field_set = 0; // bit f: field f appears
+    uint64_t field_set = 0; // bit f: field f appears
     // The register field of each of the first three operands that is one
     // register alone; none for the others (-S and -P compare them).
     std::array<operand_field, 3> registers{};
@@ -124,12 +128,12 @@ struct operand_syntax {
                 size_t end = i;
                 while (end < text.size() && is_name_character(text[end])) ++end;
                 f = field_named(text.substr(i, end - i));
-                field_set |= uint32_t{1} << static_cast<int>(f);
+                field_set |= uint64_t{1} << static_cast<int>(f);
                 if (end < text.size() && text[end] == '?') {
                     optional |= static_cast<uint8_t>(1u << k);
                     ++end;
                 }
-                put(static_cast<uint8_t>(f), count);
+                put(static_cast<uint8_t>(field_piece + static_cast<int>(f)), count);
                 i = end;
             } else if (c > ' ' && c != '?') {
                 put(static_cast<uint8_t>(c), count);
@@ -149,7 +153,7 @@ struct operand_syntax {
     }
 
   private:
-    static_assert(static_cast<int>(operand_field::cofun) < 32, "field_set holds a bit per field");
+    static_assert(static_cast<int>(operand_field::cofun) < 64, "field_set holds a bit per field");
     static constexpr bool is_name_character(char c) {
         return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
     }

@@ -6,8 +6,9 @@
 // A mask is exactly the operand bits: a word with another value in a field
 // the instruction leaves unused falls through to the rows after these. No
 // row accepts a word of another row, nor a word that a default row other
-// than the cop0, cop1 and cop3 catch-alls decodes. ssnop, ehb and pause have
-// no rows of their own: they stay sll $0,$0,1, 3 and 5.
+// than the cop0, cop1 and cop3 catch-alls decodes, but for the names that
+// Release 2 gives some words of the default rows: ssnop, ehb and pause for
+// sll $0,$0,1, 3 and 5, and bal for bgezal $0.
 #pragma once
 
 #include <array>
@@ -19,7 +20,12 @@ using namespace property;
 
 // clang-format off
 //   name        match       mask        operands            properties, tables
-inline constexpr std::array<opcode_entry, 176> rows{{
+inline constexpr std::array<opcode_entry, 180> rows{{
+    // The hazard barriers and pause, and bal: words of sll and bgezal.
+    {"ssnop",    0x00000040, 0x00000000, "",                 none, in_release2},
+    {"ehb",      0x000000c0, 0x00000000, "",                 none, in_release2},
+    {"pause",    0x00000140, 0x00000000, "",                 none, in_release2},
+    {"bal",      0x04110000, 0x0000ffff, "target",           branch | links, in_release2},
     // SPECIAL: the jumps with a hazard barrier (hint 16), the rotates (srl with
     // bit 21 set, srlv with bit 6 set) and movf, movt on an FPU condition code
     // (cc in bits 18 to 20, tf in bit 16).
