@@ -4,7 +4,9 @@
 # ext/ins, clz/clo), the FPU (single and double arithmetic, sqrt, conversions,
 # c.cond.fmt with bc1t/bc1f and movt/movf, lwxc1/ldxc1, mthc1/mfhc1, cfc1/ctc1,
 # madd/msub/nmadd through inline asm) and CP0 (mfc0/mtc0, di/ei, ehb, eret,
-# wait). Big-endian, hard float, linked at 0x80000000; makes r2/r2sample.bin
+# wait), the DSP ASE (dsp.c, compiled with -mdspr2: saturating arithmetic
+# and indexed loads) and the MT ASE (mt.S). Big-endian, hard float, linked at
+# 0x80000000; makes r2/r2sample.bin
 # (raw image) and r2/r2sample.map (functions by name, data objects with '@').
 #
 # Needs clang, ld.lld, llvm-objcopy and llvm-nm.
@@ -17,9 +19,11 @@ cflags=(--target=mips-linux-gnu -march=mips32r2 -mhard-float -O2 -ffreestanding 
         -fno-builtin -fno-math-errno -mno-abicalls -fno-pic -G 0
         -fno-asynchronous-unwind-tables -Wall)
 objects=()
-for src in start.S fpu.c bits.c; do
+for src in start.S fpu.c bits.c dsp.c mt.S; do
     obj=$out/${src%.*}.o
-    clang "${cflags[@]}" -c "$src" -o "$obj"
+    extra=()
+    [ "$src" = dsp.c ] && extra=(-mdspr2)
+    clang "${cflags[@]}" "${extra[@]}" -c "$src" -o "$obj"
     objects+=("$obj")
 done
 ld.lld -EB -T link.ld --no-undefined "${objects[@]}" -o "$out/r2sample.elf"

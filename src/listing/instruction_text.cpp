@@ -242,6 +242,12 @@ uint32_t optional_value(const decoded_instruction& d, operand_field f) {
     case operand_field::cc: return static_cast<uint32_t>(fcc_of_branch(d.word));
     case operand_field::cmpcc: return d.word >> 8 & 7;
     case operand_field::code19: return d.word >> 6 & 0x7ffff;
+    case operand_field::ac: return d.word >> 11 & 3;
+    case operand_field::ac_rs: return d.word >> 21 & 3;
+    case operand_field::ac18: return d.word >> 18 & 3;
+    case operand_field::ac13: return d.word >> 13 & 3;
+    case operand_field::rt: return d.rt;
+    case operand_field::rd: return d.rd;
     default: return 1;
     }
 }
@@ -295,6 +301,28 @@ uint32_t optional_value(const decoded_instruction& d, operand_field f) {
         if (sel(w) != 0) t.put('.'), t.decimal(sel(w));
         break;
     case cofun: t.put("0x"), t.hex(jump_index(w), 7); break;
+    case ac:
+    case ac_rs:
+    case ac18:
+    case ac13: t.put("$ac"), t.decimal(static_cast<int32_t>(optional_value(d, f))); break;
+    case cp0_rt:
+        t.put('R');
+        t.decimal(d.rt);
+        if (sel(w) != 0) t.put('.'), t.decimal(sel(w));
+        break;
+    case creg_rt: t.put('$'), t.decimal(d.rt); break;
+    case rs_n: t.decimal(d.rs); break;
+    case rd_n: t.decimal(d.rd); break;
+    case imm8: t.put("0x"), t.hex(w >> 16 & 0xff, 1); break;
+    case imm10: t.decimal(static_cast<int32_t>(w << 6) >> 22); break;
+    case shift6: t.decimal(static_cast<int32_t>(w << 6) >> 26); break;
+    case mask_rt: t.decimal(static_cast<int32_t>(w >> 16 & 0x3f)); break;
+    case mask_rd: t.decimal(static_cast<int32_t>(w >> 11 & 0x3f)); break;
+    case u_bit: t.decimal(static_cast<int32_t>(w >> 5 & 1)); break;
+    case h_bit: t.decimal(static_cast<int32_t>(w >> 4 & 1)); break;
+    case sel3: t.decimal(static_cast<int32_t>(w & 7)); break;
+    case bit3: t.decimal(static_cast<int32_t>(w >> 12 & 7)); break;
+    case offset12: t.decimal(static_cast<int32_t>(w << 20) >> 20); break;
     case jump:
     case none: break;
     }
@@ -428,6 +456,9 @@ void write_instruction(const decoded_instruction& d, bool with_columns) {
     } else if (has_flag(flag::special_comments) && syntax.has(operand_field::cp0sel)) {
         t.put("# ");
         t.put(release2_cp0_name(d.rd, sel(d.word)));
+    } else if (has_flag(flag::special_comments) && syntax.has(operand_field::cp0_rt)) {
+        t.put("# ");
+        t.put(release2_cp0_name(d.rt, sel(d.word)));
     }
     t.flush();
     write_data_display(d);

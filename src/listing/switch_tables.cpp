@@ -162,6 +162,15 @@ bool find_load(const word_history& history, const decoded_instruction& d, dispat
         k = find_last_write(history, point, other, k + 1, dispatch_reach, w);
         if (k < 0) return false;
     }
+    // "lwx rA,rI(rB)" (the DSP ASE, also without -R2) loads from the sum
+    // itself.
+    if (w.row == nullptr) w = decode_word(w.address, w.word, instruction_set::release2);
+    if (is_row(w, "lwx")) {
+        out.offset = 0;
+        out.sum = w;
+        out.ks = k;
+        return true;
+    }
     if (!is_row(w, "lw")) return false;
     out.offset = static_cast<uint32_t>(w.offset);
     out.ks = find_last_write(history, point, w.rs, k + 1, dispatch_reach, out.sum);

@@ -38,6 +38,25 @@ enum class operand_field : uint8_t {
     cp0,        // rd and sel as "RN.S", the register named by rd under -c
     cp0sel,     // the same, named by rd and sel
     cofun,      // bits 0 to 25 "0x%07x": cop0 to cop3
+    // The DSP, MT and MCU ASEs (-R2):
+    ac,       // an accumulator "$acN" in bits 11 and 12
+    ac_rs,    // the same in bits 21 and 22 (mfhi, mflo)
+    rs_n,     // rs in decimal: a shift amount (the row's mask keeps its width)
+    rd_n,     // rd in decimal: a shift amount, a byte position
+    imm8,     // bits 16 to 23 "0x%x" (repl.qb)
+    imm10,    // bits 16 to 25 signed, in decimal (repl.ph)
+    shift6,   // bits 20 to 25 signed, in decimal (shilo)
+    mask_rt,  // bits 16 to 21 in decimal: the DSP control fields of rddsp
+    mask_rd,  // bits 11 to 16 in decimal: those of wrdsp
+    ac18,     // an accumulator "$acN" in bits 18 and 19 (mftlo, mfthi, mftacx)
+    ac13,     // the same in bits 13 and 14 (mttlo, mtthi, mttacx)
+    cp0_rt,   // rt and sel as "RN.S", as cp0sel names rd and sel (mftc0)
+    creg_rt,  // rt as "$N": an FPU control register (cftc1)
+    u_bit,    // bit 5 in decimal (mftr, mttr)
+    h_bit,    // bit 4 in decimal
+    sel3,     // bits 0 to 2 in decimal
+    bit3,     // bits 12 to 14 in decimal (aset, aclr)
+    offset12, // bits 0 to 11 signed, in decimal
 };
 
 // The names the syntax may use, and what each stands for.
@@ -45,7 +64,7 @@ struct operand_name {
     std::string_view name;
     operand_field field;
 };
-inline constexpr std::array<operand_name, 30> operand_names{{
+inline constexpr std::array<operand_name, 49> operand_names{{
     {"rs", operand_field::rs},
     {"rt", operand_field::rt},
     {"rd", operand_field::rd},
@@ -76,6 +95,25 @@ inline constexpr std::array<operand_name, 30> operand_names{{
     {"cp0", operand_field::cp0},
     {"cp0sel", operand_field::cp0sel},
     {"cofun", operand_field::cofun},
+    {"ac", operand_field::ac},
+    {"ac_rs", operand_field::ac_rs},
+    {"sa_rs", operand_field::rs_n},
+    {"sa_rd", operand_field::rd_n},
+    {"bp", operand_field::rd_n},
+    {"imm8", operand_field::imm8},
+    {"imm10", operand_field::imm10},
+    {"shift6", operand_field::shift6},
+    {"mask_rt", operand_field::mask_rt},
+    {"mask_rd", operand_field::mask_rd},
+    {"u", operand_field::u_bit},
+    {"h", operand_field::h_bit},
+    {"sel", operand_field::sel3},
+    {"bit", operand_field::bit3},
+    {"offset12", operand_field::offset12},
+    {"ac18", operand_field::ac18},
+    {"ac13", operand_field::ac13},
+    {"cp0_rt", operand_field::cp0_rt},
+    {"creg_rt", operand_field::creg_rt},
 }};
 
 // Pieces from this value up are fields (field_piece + the field), those
@@ -95,7 +133,7 @@ constexpr bool is_register_field(operand_field f) {
 // when its value is 0.
 struct operand_syntax {
     static constexpr int piece_capacity = 12;
-    static constexpr int operand_capacity = 4;
+    static constexpr int operand_capacity = 5;
 
     std::string_view text;
     std::array<uint8_t, piece_capacity> pieces{};
@@ -153,7 +191,9 @@ struct operand_syntax {
     }
 
   private:
-    static_assert(static_cast<int>(operand_field::cofun) < 64, "field_set holds a bit per field");
+    static_assert(static_cast<int>(operand_field::offset12) < 64 &&
+                      static_cast<int>(operand_field::creg_rt) < 64,
+                  "field_set holds a bit per field");
     static constexpr bool is_name_character(char c) {
         return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
     }

@@ -48,7 +48,8 @@
 # 3. src/mips/release2_rows.h: for every row, random words within its mask
 #    (register fields often 0, 1, 31 or equal) must be that instruction, and
 #    the same words with one bit outside the mask flipped must not be (but
-#    for rows that name words of another row: ssnop, ehb, pause, bal); both
+#    for rows that name words of another row: ssnop, ehb, pause, bal); a word
+#    that a row before takes is left out (the forms of mftr and mttr); both
 #    byte orders (-EB, and -EL on byte-swapped input).
 set -euo pipefail
 
@@ -202,6 +203,9 @@ def objdump_operand(tok):
     m = re.fullmatch(r"\$f(\d+)", tok)
     if m:
         return [("f", int(m.group(1)))]
+    m = re.fullmatch(r"\$ac(\d)", tok)
+    if m:
+        return [("a", int(m.group(1)))]
     m = re.fullmatch(r"\$(\d+)", tok)
     if m:
         return [("r", int(m.group(1)))]
@@ -264,6 +268,9 @@ def pelorin_register(tok, options, numeric):
     m = re.fullmatch(r"\$fcc(\d)", tok)
     if m:
         return ("c", int(m.group(1)))
+    m = re.fullmatch(r"\$ac(\d)", tok)
+    if m:
+        return ("a", int(m.group(1)))
     m = re.fullmatch(r"\$f(\d+)", tok)
     if m and int(m.group(1)) < 32:
         return ("f", int(m.group(1)))
@@ -395,10 +402,18 @@ def random_within(mask):
     return w
 
 
+def taken_before(i, w):
+    """Whether a row before row i takes w (mftr and mttr after their forms)."""
+    return any((w & ~m & 0x03ffffff) | (w & 0xfc000000) == a for _, a, m in release2[:i])
+
+
 row_words, row_tags = [], []
 for i, (name, match, mask) in enumerate(release2):
     for k in range(60):
-        row_words.append(match | (0 if k == 0 else random_within(mask)))
+        w = match | (0 if k == 0 else random_within(mask))
+        if taken_before(i, w):
+            continue
+        row_words.append(w)
         row_tags.append((i, None))
     for bit in range(26):
         if not mask >> bit & 1:
