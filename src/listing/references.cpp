@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "html/address_links.h"
@@ -257,6 +258,11 @@ bool formed_datum(const pass_state& s, const decoded_instruction& d, uint32_t& d
     return slot >= listed_got.local_end && slot < listed_got.end && name_at(slot, true) != nullptr;
 }
 
+// The end of the listed range that a table's entries must lie below.
+uint32_t range_limit() {
+    return uint32_t(std::min<uint64_t>(range_end, UINT32_MAX));
+}
+
 // Keeps a dispatch found.
 void take_dispatch(pass_state& s, const switch_dispatch& dispatch) {
     dispatches.push_back(dispatch);
@@ -277,10 +283,10 @@ constexpr bool is_scaling(uint32_t w) {
 // function starts that its jr made and its cases hold are taken back.
 void complete_pending(pass_state& s, uint32_t point) {
     const int held = std::min(s.pending_count, int(s.pending.size()));
-    const uint32_t end = uint32_t(std::min<uint64_t>(range_end, UINT32_MAX));
     for (int i = 0; i < held; ++i) {
         switch_dispatch d;
-        if (!complete_dispatch(s.history, point, s.pending[size_t(i)], range_first, end, d))
+        if (!complete_dispatch(s.history, point, s.pending[size_t(i)], range_first, range_limit(),
+                               d))
             continue;
         s.pending[size_t(i)].jump = 0; // (completes no other)
         const auto by_jump = [](const switch_dispatch& x, uint32_t a) { return x.jump < a; };
@@ -301,8 +307,7 @@ void pass_code_word(pass_state& s, uint32_t a, uint32_t w, const decoded_instruc
         if (!find_callee(s.history, *flow, callee)) {
             if (!is_tail_call(*flow) || report) return;
             switch_dispatch dispatch;
-            const uint32_t end = uint32_t(std::min<uint64_t>(range_end, UINT32_MAX));
-            if (find_dispatch(s.history, *flow, range_first, end, dispatch))
+            if (find_dispatch(s.history, *flow, range_first, range_limit(), dispatch))
                 return take_dispatch(s, dispatch);
             pending_dispatch p;
             if (!find_pending_dispatch(s.history, *flow, p)) return;
@@ -475,7 +480,7 @@ void name_callees() {
 // ("main_case_3"); a name a map gave already takes "_2", "_3", ...
 void name_cases() {
     const std::vector<std::string_view> taken = names_containing("_case_");
-    std::vector<uint32_t> named;
+    std::unordered_set<uint32_t> named; // (the table is sorted at the end)
     const int room = symbol_capacity - pages.count;
     for (const switch_dispatch& d : dispatches) {
         bool from_input = false;
@@ -485,12 +490,9 @@ void name_cases() {
             uint32_t e = 0;
             if (!read_listed_word(d.table + 4 * i, e)) break;
             const uint32_t t = case_target(d, e, settings.gp_value);
-            if (any_name_at(t) != nullptr ||
-                std::find(named.begin(), named.end(), t) != named.end())
-                continue;
+            if (any_name_at(t) != nullptr || !named.insert(t).second) continue;
             const std::string name = free_name(stem + "_case_" + std::to_string(i), taken);
             add_symbol(t, name.c_str(), "", from_input);
-            named.push_back(t);
         }
     }
     sort_symbols();

@@ -80,9 +80,9 @@ struct look_back {
     // Index of the word that last wrote r among those from first on;
     // no_write when none within reach does, untold when the words do not tell.
     int last_write(int r, int first) const {
-        code_path path{history, point, limit};
-        int k = cross_jumps ? path.start(first) : first;
-        for (; k >= 0 && k < limit; k = cross_jumps ? path.after(k) : k + 1) {
+        code_path path{history, point, limit, cross_jumps};
+        int k = path.start(first);
+        for (; k >= 0 && k < limit; k = path.after(k)) {
             const decoded_instruction v = decode_word(address_of(k), history.word(k));
             // The call being looked at writes no argument; a link, $ra.
             if (k == own_call) {
@@ -135,9 +135,8 @@ struct look_back {
     // from a slot of the frame ($sp or $fp); untold when the words do not
     // tell: the base changes, or another store overlaps the slot.
     int frame_store(const decoded_instruction& v, int k) const {
-        code_path path{history, point, limit};
-        int j = cross_jumps ? path.start(k + 1) : k + 1;
-        for (; j >= 0 && j < limit; j = cross_jumps ? path.after(j) : j + 1) {
+        code_path path{history, point, limit, cross_jumps};
+        for (int j = path.start(k + 1); j >= 0 && j < limit; j = path.after(j)) {
             const decoded_instruction w = decode_word(address_of(j), history.word(j));
             if (w.kind == instruction_kind::store) {
                 if (w.rs != v.rs) continue;
@@ -235,28 +234,29 @@ int look_back_register(const decoded_instruction& v, int d, bool& unsafe) {
 }
 
 int code_path::start(int first) {
+    if (!over_jumps) return first;
     // The run reaches up to the word the walk is about, after index first.
     top = address_of(first) + 4;
     return settle(first);
 }
 
-// Whether the word at k, a jump or a branch that always goes, leads
-// elsewhere than into the run from the word after its delay slot to top.
-bool leaves_run(const code_path& p, int k) {
-    const decoded_instruction v = decode_word(p.address_of(k), p.history.word(k));
+// Whether v, a jump or a branch that always goes, leads elsewhere than into
+// the run from the word after its delay slot to top.
+bool leaves_run(const code_path& p, const decoded_instruction& v) {
     const bool always = is_row(v, "beq") && v.rs == v.rt;
     if (v.kind == instruction_kind::jump_register) return true;
     if (v.kind != instruction_kind::jump && !always) return false;
-    return v.target < p.address_of(k) + 8 || v.target > p.top;
+    return v.target < v.address + 8 || v.target > p.top;
 }
 
 int code_path::settle(int k) {
-    if (k + 1 >= limit || !leaves_run(*this, k + 1)) return std::min(k, limit);
+    if (k + 1 >= limit) return std::min(k, limit);
+    const decoded_instruction jump = decode_word(address_of(k + 1), history.word(k + 1));
+    if (!leaves_run(*this, jump)) return k;
     // The word at k is the delay slot of a jump that goes elsewhere: the run
     // is entered by a branch further back. Where none is, the nearest jr
     // other than jr $ra may lead there (to a case of a switch).
     const uint32_t low = address_of(k - 1);
-    const decoded_instruction jump = decode_word(address_of(k + 1), history.word(k + 1));
     int computed = jump.kind == instruction_kind::jump_register && jump.rs != 31 ? k + 1 : -1;
     for (int b = k + 3; b < limit; ++b) {
         const decoded_instruction v = decode_word(address_of(b), history.word(b));
@@ -273,14 +273,14 @@ int code_path::settle(int k) {
     return computed - 1;
 }
 
-int register_written(const decoded_instruction& v) {
+decoded_instruction known_row(const decoded_instruction& v) {
+    if (v.row != nullptr || active_instruction_set() == instruction_set::release2) return v;
+    return decode_word(v.address, v.word, instruction_set::release2);
+}
+
+int register_written(const decoded_instruction& d) {
+    const decoded_instruction v = known_row(d);
     if (v.writes >= 0) return v.writes;
-    // Compilers write Release 2 words (seb, ext, ...) that the default table
-    // does not know: what they write is the same without -R2.
-    if (v.row == nullptr && active_instruction_set() != instruction_set::release2) {
-        const decoded_instruction r2 = decode_word(v.address, v.word, instruction_set::release2);
-        if (r2.row != nullptr) return register_written(r2);
-    }
     if (v.row == nullptr || v.row->operands.has(operand_field::cofun)) return -1;
     // Moves to a coprocessor and its loads read their first register, and
     // wrpgpr writes a shadow set's.

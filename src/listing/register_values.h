@@ -34,24 +34,31 @@ int look_back_register(const decoded_instruction& v, int d, bool& unsafe);
 // branch or jump further back that does, or failing that of the nearest jr
 // other than jr $ra (the dispatch of a switch whose case this is); a jump
 // that leads there is read on. For the walks of a switch dispatch, whose
-// table is checked after.
+// table is checked after; without over_jumps the words one after another.
 struct code_path {
     const word_history& history;
-    uint32_t point;   // address of the word after index 0
-    int limit;        // indexes below it are read
-    uint32_t top = 0; // address of the newest word of the run being read, or
-                      // at the start the word after it
-    int entered = -1; // index of the branch the way last came in by
+    uint32_t point;         // address of the word after index 0
+    int limit;              // indexes below it are read
+    bool over_jumps = true; // false: every index in turn
+    uint32_t top = 0;       // address of the newest word of the run being read, or
+                            // at the start the word after it
+    int entered = -1;       // index of the branch the way last came in by
 
     uint32_t address_of(int k) const { return point - 4 * static_cast<uint32_t>(k + 1); }
     // The first index to read from index first on, and the one after k:
     // limit at the limit, -1 where nothing leads into the run.
     int start(int first);
-    int after(int k) { return settle(k + 1); }
+    int after(int k) { return over_jumps ? settle(k + 1) : k + 1; }
 
   private:
     int settle(int k);
 };
+
+// v, or where the table in use knows no row for its word, the same word by
+// the Release 2 table: compilers write Release 2 words (seb, ext, lwx, ...)
+// that the default table does not know, and what they do is the same
+// without -R2.
+decoded_instruction known_row(const decoded_instruction& v);
 
 // The general register that v writes, as the look-backs of values read it:
 // fuller than the row's writes, which the address comments keep as they

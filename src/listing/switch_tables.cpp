@@ -164,7 +164,7 @@ bool find_load(const word_history& history, const decoded_instruction& d, dispat
     }
     // "lwx rA,rI(rB)" (the DSP ASE, also without -R2) loads from the sum
     // itself.
-    if (w.row == nullptr) w = decode_word(w.address, w.word, instruction_set::release2);
+    w = known_row(w);
     if (is_row(w, "lwx")) {
         out.offset = 0;
         out.sum = w;

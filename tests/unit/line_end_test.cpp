@@ -23,8 +23,7 @@ constexpr uint32_t code = 0x80001000; // address of the simulated instruction li
 // goes into the ring of recent words. The input is a small image of bytes
 // 27 bd ..., which end every display right after its address.
 struct LineEnd : ::testing::Test {
-    temp_dir dir;
-    FILE* input = nullptr;
+    input_image input;
 
     void SetUp() override {
         reset_run_state();
@@ -34,14 +33,7 @@ struct LineEnd : ::testing::Test {
         settings.offset = 0x80010000;
         std::string image(0x100, '\0');
         for (size_t i = 0; i < image.size(); ++i) image[i] = i % 2 ? '\xbd' : '\x27';
-        input = std::fopen(dir.write("image.bin", image).c_str(), "rb");
-        ASSERT_NE(input, nullptr);
-        std::fseek(input, 4, SEEK_SET);
-        settings.input = input;
-    }
-    void TearDown() override {
-        std::fclose(input);
-        settings.input = nullptr;
+        input.open(image);
     }
     static void remember(uint32_t w) { remember_word(w); }
     // Ends the line of word w at address a and returns what it wrote.

@@ -20,8 +20,7 @@ constexpr uint32_t jalr_t9 = 0x0320f809;
 // An image at 0x10000 whose GOT holds a function at 0x10040 (a local entry),
 // the page 0x00450000 at 0x10044 (local) and a global entry at 0x10048.
 struct RegisterValues : ::testing::Test {
-    temp_dir dir;
-    FILE* input = nullptr;
+    input_image input;
 
     void SetUp() override {
         reset_run_state();
@@ -32,16 +31,9 @@ struct RegisterValues : ::testing::Test {
         std::string image(0x100, '\0');
         const std::string got("\x00\x40\x01\x20\x00\x45\x00\x00\x00\x40\x02\x00", 12);
         image.replace(0x40, got.size(), got);
-        input = std::fopen(dir.write("image.bin", image).c_str(), "rb");
-        ASSERT_NE(input, nullptr);
-        std::fseek(input, 4, SEEK_SET);
-        settings.input = input;
+        input.open(image);
     }
-    void TearDown() override {
-        std::fclose(input);
-        settings.input = nullptr;
-        listed_got = {};
-    }
+    void TearDown() override { listed_got = {}; }
 };
 
 struct row {

@@ -20,8 +20,7 @@ constexpr uint32_t gp = 0x80008000;
 // 0x70 (one entry off the word grid), a GOT slot at 0x80 holding the page
 // 0x80000000, and at 0x100 a table of 128 entries (a signed char's switch).
 struct SwitchTables : ::testing::Test {
-    temp_dir dir;
-    FILE* input = nullptr;
+    input_image input;
 
     static void put(std::string& image, uint32_t a, std::vector<uint32_t> words) {
         for (uint32_t w : words) {
@@ -40,14 +39,7 @@ struct SwitchTables : ::testing::Test {
         put(image, 0x80000070, {0x80000010, 0x80000022, 0x80000030});
         put(image, 0x80000080, {0x80000000});
         put(image, 0x80000100, std::vector<uint32_t>(128, 0x80000030));
-        input = std::fopen(dir.write("image.bin", image).c_str(), "rb");
-        ASSERT_NE(input, nullptr);
-        std::fseek(input, 4, SEEK_SET);
-        settings.input = input;
-    }
-    void TearDown() override {
-        std::fclose(input);
-        settings.input = nullptr;
+        input.open(image);
     }
 };
 

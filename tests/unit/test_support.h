@@ -86,6 +86,25 @@ struct temp_dir {
     }
 };
 
+// A file of the given bytes as the input that the displays and look-backs
+// read (settings.input), its position 4 bytes in, as after the listing's
+// start-up seek; closed and taken back when the object goes.
+struct input_image {
+    temp_dir dir;
+    FILE* file = nullptr;
+
+    void open(const std::string& bytes) {
+        file = std::fopen(dir.write("image.bin", bytes).c_str(), "rb");
+        ASSERT_NE(file, nullptr);
+        std::fseek(file, 4, SEEK_SET);
+        settings.input = file;
+    }
+    ~input_image() {
+        if (file != nullptr) std::fclose(file);
+        settings.input = nullptr;
+    }
+};
+
 // Settings as at program start: all zero, output on stdout.
 inline void reset_settings() {
     settings = run_settings{};
