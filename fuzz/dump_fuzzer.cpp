@@ -66,6 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // a few of the map's names.
     if (extra & 0x02) args.push_back("-X");
     if ((extra & 0x0c) == 0x0c) args.insert(args.end(), {"-C", "printf,uart_putc,memcpy,main"});
+    // Where the dump belongs, in place of the listing.
+    if ((extra & 0x30) == 0x30) args.push_back("-FB");
     // An HTML page set now and then, of a few small pages.
     if ((more & 0xe0) == 0xe0) {
         args.insert(args.end(), {"-h", "pages"});

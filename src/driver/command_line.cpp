@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "html/page_set.h"
+#include "listing/base_finder.h"
 #include "listing/references.h"
 #include "mips/opcode_table.h"
 #include "object/elf_executable.h"
@@ -70,6 +71,7 @@ const char help_tail_text[] =
     "\t-E\t\tELF program or library at its own addresses, object laid out\n"
     "\t-X\t\tcalls through registers, switch tables; callers (with -c)\n"
     "\t-C {names}\tcall sites of the named functions instead of the listing\n"
+    "\t-FB\t\tfind the byte order and load address of a raw dump\n"
     "\t-D\t\tdump object header, sections, symbols, relocations\n"
     "\t-T\t\tpass over 26-bit jump relocations of an object\n"
     "\t--help\t\tthis text, as the only argument\n"
@@ -303,7 +305,7 @@ struct switch_option {
     std::string_view key;
     uint32_t bits;
 };
-constexpr std::array<switch_option, 16> switch_options{{
+constexpr std::array<switch_option, 17> switch_options{{
     {"g", flag::gcc_names},
     {"b", flag::braces},
     {"r", flag::relative},
@@ -320,6 +322,7 @@ constexpr std::array<switch_option, 16> switch_options{{
     {"R2", flag::release2},
     {"E", flag::elf_image},
     {"X", flag::cross_references},
+    {"FB", flag::find_base},
 }};
 
 // The bits a switch option sets; 0 for any other key.
@@ -453,6 +456,14 @@ void start_run(int argc, char** argv) {
     settings.sequence_length -= 1;
 
     settings.input = zo_fopen(settings.input_path, "rb");
+    // Where the dump belongs is written in place of the listing; the range
+    // and the offset given do not count.
+    if (has_flag(flag::find_base)) {
+        write_base_finding(find_base(settings.input, has_flag(flag::little_endian)),
+                           settings.input_path);
+        zo_fflush(settings.output);
+        zo_exit(0);
+    }
     set_input_names_hook(waiting_from != 0 ? act_on_waiting_options : nullptr);
     if (!has_flag(flag::not_object)) load_object(settings.start, settings.offset, settings.size);
     // Still waiting: the input gave no names (a raw dump, or -NO).

@@ -25,6 +25,7 @@ constexpr uint32_t data_mode = 0x8000;        // words are shown as data
 constexpr uint32_t elf_image = 0x10000;       // -E: an ELF executable at its own addresses
 constexpr uint32_t cross_references = 0x20000; // -X: calls through registers, callers
 constexpr uint32_t call_report = 0x40000;      // -C: the call-site report instead of the listing
+constexpr uint32_t find_base = 0x80000;        // -FB: byte order and load address of a raw dump
 } // namespace flag
 
 struct run_settings {
