@@ -85,6 +85,12 @@ TEST(BaseFinder, FindsTheOrderAndTheBaseOrSaysItCannot) {
         const base_finding f = find_base(input, c.force_little);
         std::fclose(input);
         EXPECT_EQ(summary(f), c.expected) << c.image << " at " << c.from << ": " << c.text;
+        // Without a base the output says so and lists no candidate.
+        output_capture out;
+        write_base_finding(f, "dump.bin");
+        const bool found = f.obstacle == base_obstacle::none;
+        EXPECT_EQ(out.text().find("no base found: ") == std::string::npos, found) << out.text();
+        EXPECT_EQ(out.text().find("\npelorin -o ") != std::string::npos, found) << out.text();
     }
 }
 
