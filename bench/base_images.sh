@@ -11,6 +11,8 @@
 #       make_sample.sh does (clang, no PIC) and linked at each base below,
 #       big-endian (be) and little-endian (le); tests/objects/base/
 #       firmware_at.sh makes them;
+#   fwgcc_<e>_<base>.bin   the same compiled by mips-linux-gnu-gcc (mipsel-)
+#       without PIC;
 #   <prog>_<e>_<base>.bin   records.c (base_src/), tests/objects/calls/calls.c
 #       and tests/objects/switches/switches.c, Linux programs in gcc's default
 #       code (PIC, abicalls), mips-linux-gnu-gcc and mipsel-linux-gnu-gcc -O2
@@ -49,12 +51,16 @@ whole() { # file order base
     printf '%s\t%s\t%s\twhole\n' "$@" >>"$manifest"
 }
 
-for base in "${bases[@]}"; do
-    whole fw_be_$base.bin big $base
-    whole fw_le_$base.bin little $base
+for fw in fw fwgcc; do
+    for base in "${bases[@]}"; do
+        whole ${fw}_be_$base.bin big $base
+        whole ${fw}_le_$base.bin little $base
+    done
 done
 "$base_dir/firmware_at.sh" big "$dir" "${bases[@]}"
 "$base_dir/firmware_at.sh" little "$dir" "${bases[@]}"
+FW_CC=gcc "$base_dir/firmware_at.sh" big "$dir" "${bases[@]}"
+FW_CC=gcc "$base_dir/firmware_at.sh" little "$dir" "${bases[@]}"
 
 cp "$here/base_src/records.c" "$root/tests/objects/calls/calls.c" \
    "$root/tests/objects/switches/switches.c" "$work"
