@@ -9,6 +9,7 @@
 #include "listing/register_values.h"
 #include "mips/byte_order.h"
 #include "mips/decode.h"
+#include "mips/fields.h"
 #include "util/block_reader.h"
 #include "util/output.h"
 #include "util/run_settings.h"
@@ -16,7 +17,16 @@
 
 namespace {
 
+// 000000 11111 00000 00000 00000 001000   jr $ra
 constexpr uint32_t jr_ra = 0x03e00008;
+// The upper halves of the words of a stack frame and of a $gp set-up:
+// 001001 11101 11101 iiiiiiiiiiiiiiii   addiu $sp,$sp,imm
+// 101011 11101 11111 iiiiiiiiiiiiiiii   sw $ra,offset($sp)
+// 100011 11101 11111 iiiiiiiiiiiiiiii   lw $ra,offset($sp)
+// 001111 00000 11100 iiiiiiiiiiiiiiii   lui $gp,imm
+constexpr uint32_t addiu_sp = 0x27bd, sw_ra = 0xafbf, lw_ra = 0x8fbf, lui_gp = 0x3c1c;
+// The major opcodes of ori and jal.
+constexpr uint32_t ori_opcode = 0x0d, jal_opcode = 0x03;
 // Candidate bases lie on 4 KiB: a candidate is its address >> page_bits.
 constexpr int page_bits = 12;
 constexpr uint32_t page_mask = (1u << page_bits) - 1;
@@ -53,7 +63,7 @@ constexpr uint32_t code_span = 1024;
 void count_code_words(uint32_t w, order_evidence& e) {
     if (w == jr_ra) ++e.returns;
     const uint32_t top = w >> 16;
-    if (top == 0x27bd || top == 0xafbf || top == 0x8fbf) ++e.frames;
+    if (top == addiu_sp || top == sw_ra || top == lw_ra) ++e.frames;
 }
 
 bool order_told(const order_evidence& one, const order_evidence& other) {
@@ -167,7 +177,7 @@ struct function_finder {
             }
         }
         const uint32_t top = w >> 16;
-        if ((top == 0x27bd && (w & 0x8000) != 0) || top == 0x3c1c) starts.push_back(offset);
+        if ((top == addiu_sp && simm(w) < 0) || top == lui_gp) starts.push_back(offset);
         if (w == jr_ra) {
             waiting = true;
             after = offset + 8;
@@ -223,11 +233,11 @@ void scan_image(FILE* input, bool little, image_scan& s) {
             bool got = false, unsafe = false;
             // ($gp set-ups form _gp, or its distance from the function.)
             if (d.rs != 28 && base_high_part(*history, d, high, got, unsafe)) {
-                const bool ori = w >> 26 == 0x0d;
+                const bool ori = major_opcode(w) == ori_opcode;
                 s.lui_values.push_back(ori ? high | uimm(w) : high + uint32_t(d.offset));
             }
             history->remember(w);
-            if (w >> 26 == 0x03) s.jal_values.push_back(jump_index(w) << 2);
+            if (major_opcode(w) == jal_opcode) s.jal_values.push_back(jump_index(w) << 2);
         }
         // Words that come again and again are kept once as they come.
         if (s.data_values.size() > sort_at) {
