@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "mips/byte_order.h"
 #include "mips/decode.h"
 #include "mips/fields.h"
+#include "mips/function_end.h"
 #include "util/block_reader.h"
 #include "util/output.h"
 #include "util/run_settings.h"
@@ -17,8 +19,6 @@
 
 namespace {
 
-// 000000 11111 00000 00000 00000 001000   jr $ra
-constexpr uint32_t jr_ra = 0x03e00008;
 // The upper halves of the words of a stack frame and of a $gp set-up:
 // 001001 11101 11101 iiiiiiiiiiiiiiii   addiu $sp,$sp,imm
 // 101011 11101 11111 iiiiiiiiiiiiiiii   sw $ra,offset($sp)
@@ -106,6 +106,13 @@ void read_orders(FILE* input, base_finding& f) {
         f.obstacle = base_obstacle::one_byte;
 }
 
+// Sorts values and keeps each once.
+void keep_once(std::vector<uint32_t>& values) {
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+    values.shrink_to_fit();
+}
+
 // Offsets of the image that addresses may land on, grouped by their low 12
 // bits (an address and a base on 4 KiB share them), ascending in a group.
 struct anchor_index {
@@ -113,8 +120,7 @@ struct anchor_index {
     std::vector<uint32_t> first; // group g: offsets[first[g]] up to offsets[first[g + 1]]
 
     explicit anchor_index(std::vector<uint32_t>& found) {
-        std::sort(found.begin(), found.end());
-        found.erase(std::unique(found.begin(), found.end()), found.end());
+        keep_once(found);
         first.assign(page_mask + 2, 0);
         for (uint32_t o : found) ++first[(o & page_mask) + 1];
         for (uint32_t g = 0; g <= page_mask; ++g) first[g + 1] += first[g];
@@ -136,12 +142,6 @@ struct image_scan {
     std::vector<uint32_t> strings, functions; // offsets
     std::vector<uint32_t> lui_values, jal_values, data_values;
 };
-
-void keep_once(std::vector<uint32_t>& values) {
-    std::sort(values.begin(), values.end());
-    values.erase(std::unique(values.begin(), values.end()), values.end());
-    values.shrink_to_fit();
-}
 
 // String starts: a NUL, at least string_minimum printable characters, a NUL.
 struct string_finder {
@@ -228,13 +228,14 @@ void scan_image(FILE* input, bool little, image_scan& s) {
             const uint32_t w = ordered_value(bytes, 4, little);
             functions.take(w, offset, s.functions);
             data->take(w, offset, s.data_values);
-            const decoded_instruction d = decode_word(offset, w);
+            // Only a word whose rs a lui may have set completes a pair ($gp
+            // set-ups form _gp, or its distance from the function: not kept).
             uint32_t high = 0;
             bool got = false, unsafe = false;
-            // ($gp set-ups form _gp, or its distance from the function.)
-            if (d.rs != 28 && base_high_part(*history, d, high, got, unsafe)) {
+            if (rs(w) != 28 && history->set_at[size_t(rs(w))] != 0 &&
+                base_high_part(*history, decode_word(offset, w), high, got, unsafe)) {
                 const bool ori = major_opcode(w) == ori_opcode;
-                s.lui_values.push_back(ori ? high | uimm(w) : high + uint32_t(d.offset));
+                s.lui_values.push_back(ori ? high | uimm(w) : high + uint32_t(simm(w)));
             }
             history->remember(w);
             if (major_opcode(w) == jal_opcode) s.jal_values.push_back(jump_index(w) << 2);
@@ -294,13 +295,20 @@ int chosen_segment(const std::vector<uint32_t>& votes, uint32_t low) {
     return best >= segment_minimum && best >= score_ratio * second ? chosen : -1;
 }
 
+// The sorted values that fall within the image placed at base.
+std::span<const uint32_t> within(const std::vector<uint32_t>& values, uint32_t base,
+                                 uint64_t size) {
+    const auto from = std::lower_bound(values.begin(), values.end(), base);
+    const auto to = std::lower_bound(from, values.end(), uint64_t(base) + size,
+                                     [](uint32_t v, uint64_t end) { return v < end; });
+    return {from, to};
+}
+
 // How many values land on anchors with the image at base.
 uint32_t landed(const std::vector<uint32_t>& values, const anchor_index& anchors, uint32_t base,
                 uint64_t size) {
-    const auto from = std::lower_bound(values.begin(), values.end(), base);
     uint32_t count = 0;
-    for (auto v = from; v != values.end() && uint64_t(*v) - base < size; ++v)
-        count += anchors.holds(*v - base) ? 1 : 0;
+    for (uint32_t v : within(values, base, size)) count += anchors.holds(v - base) ? 1 : 0;
     return count;
 }
 
@@ -310,17 +318,16 @@ uint32_t landed(const std::vector<uint32_t>& values, const anchor_index& anchors
 // often as it has them per word.
 double by_chance(const image_scan& s, const anchor_index& strings, const anchor_index& functions,
                  uint32_t base, uint64_t size) {
-    uint64_t within = 0, aligned = 0;
+    uint64_t all = 0, aligned = 0;
     for (const std::vector<uint32_t>* values : {&s.lui_values, &s.data_values}) {
-        for (auto v = std::lower_bound(values->begin(), values->end(), base);
-             v != values->end() && uint64_t(*v) - base < size; ++v) {
-            ++within;
-            aligned += (*v & 3) == 0 ? 1 : 0;
+        for (uint32_t v : within(*values, base, size)) {
+            ++all;
+            aligned += (v & 3) == 0 ? 1 : 0;
         }
     }
     const double per_byte = double(strings.offsets.size()) / double(size);
     const double per_word = 4.0 * double(functions.offsets.size()) / double(size);
-    return double(within) * per_byte + double(aligned) * per_word;
+    return double(all) * per_byte + double(aligned) * per_word;
 }
 
 // The best candidates by the votes and the jal votes credited, best first
@@ -331,16 +338,20 @@ void rank_candidates(const std::vector<uint32_t>& votes, const std::vector<uint3
     std::vector<int8_t> chosen(segment_candidates, -1);
     for (uint32_t low = 0; low < segment_candidates; ++low)
         if (jal_votes[low] != 0) chosen[low] = int8_t(chosen_segment(votes, low));
+    // The jal votes that candidate c gets: those of its low part when the
+    // full addresses chose its segment.
+    auto jal_credit = [&](uint32_t c) {
+        const uint32_t low = c & (segment_candidates - 1);
+        return chosen[low] >= 0 && uint32_t(chosen[low]) == c >> segment_shift ? jal_votes[low]
+                                                                               : 0u;
+    };
     struct ranked {
         uint32_t score, candidate;
     };
     std::array<ranked, shown_candidates + 1> top{};
     int kept = 0;
     for (uint32_t c = 0; c < candidate_count; ++c) {
-        const uint32_t low = c & (segment_candidates - 1);
-        uint32_t score = votes[c];
-        if (chosen[low] >= 0 && uint32_t(chosen[low]) == c >> segment_shift)
-            score += jal_votes[low];
+        const uint32_t score = votes[c] + jal_credit(c);
         if (score == 0 || (kept == int(top.size()) && score <= top[size_t(kept - 1)].score))
             continue;
         int at = std::min(kept, int(top.size()) - 1);
@@ -354,15 +365,13 @@ void rank_candidates(const std::vector<uint32_t>& votes, const std::vector<uint3
     f.count = std::min(kept, shown_candidates);
     for (int i = 0; i < f.count; ++i) {
         const uint32_t c = top[size_t(i)].candidate;
-        const uint32_t low = c & (segment_candidates - 1);
         base_candidate& b = f.candidates[size_t(i)];
         b.base = c << page_bits;
         b.lui_strings = landed(s.lui_values, strings, b.base, f.size);
         b.pointer_strings = landed(s.data_values, strings, b.base, f.size);
         b.lui_functions = landed(s.lui_values, functions, b.base, f.size);
         b.pointer_functions = landed(s.data_values, functions, b.base, f.size);
-        if (chosen[low] >= 0 && uint32_t(chosen[low]) == c >> segment_shift)
-            b.jal_functions = jal_votes[low];
+        b.jal_functions = jal_credit(c);
     }
     const uint32_t best = kept > 0 ? top[0].score : 0;
     const uint32_t next = kept > 1 ? top[1].score : 0;
