@@ -133,8 +133,15 @@ child_result run_child(const std::function<void()>& body, env_list env, const st
     PROCESS_INFORMATION process{};
     child_result result{-1, ""};
     std::fflush(nullptr);
-    if (CreateProcessA(program, command.data(), nullptr, nullptr, TRUE, 0, environment.data(),
-                       nullptr, &startup, &process)) {
+    // Wine now and then fails to start a process on a busy machine: the
+    // child is started up to three times before the test sees status -1.
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt > 0) Sleep(200);
+        started = CreateProcessA(program, command.data(), nullptr, nullptr, TRUE, 0,
+                                 environment.data(), nullptr, &startup, &process) != 0;
+    }
+    if (started) {
         // A wait that never ends fails the test instead of hanging it.
         if (WaitForSingleObject(process.hProcess, 10000) == WAIT_TIMEOUT) {
             TerminateProcess(process.hProcess, 1);
